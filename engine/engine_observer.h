@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tessor {
+
+// How the engine reaches the user. The desktop program forwards these to its
+// GUI thread, the command-line tool prints them, tests record them. Calls come
+// from the engine's threads.
+class EngineObserver {
+ public:
+  virtual ~EngineObserver() = default;
+  // A new status line, or one that replaces the last (replace_last).
+  virtual void OnStatusLine(const std::string& text, bool replace_last) = 0;
+  // A notification (WM_DEV_...) with its two integers, in the order posted.
+  virtual void OnNotification(int id, int64_t first, int64_t second) = 0;
+  // A message box raised on an engine thread: caption and text, information icon.
+  virtual void OnMessageBox(const std::string& caption, const std::string& text) = 0;
+  // The engine asks the program to close (the binary-protocol stop).
+  virtual void OnCloseRequest() = 0;
+};
+
+}  // namespace tessor

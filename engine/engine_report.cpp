@@ -1,0 +1,49 @@
+#include "engine/device_engine.h"
+#include "engine/string_table.h"
+
+namespace tessor {
+
+CDeviceEngine::CDeviceEngine() {
+  receiver.SetSentenceHandler(
+      [this](const char* sentence, size_t length) { DispatchAnswer(sentence, length); });
+  receiver.SetBinaryStopHandler([this] { OnBinaryProtocol(); });
+}
+
+CDeviceEngine::~CDeviceEngine() { ClosePort(); }
+
+void CDeviceEngine::ReportStatus(int string_id, bool replace_last) {
+  ReportStatusText(LoadString(string_id), replace_last);
+}
+
+void CDeviceEngine::ReportStatusText(const std::string& text, bool replace_last) {
+  {
+    std::lock_guard<std::mutex> lock(report_mutex_);
+    if (text == last_status_line_) return;
+    last_status_line_ = text;
+  }
+  if (observer_ != nullptr) observer_->OnStatusLine(text, replace_last);
+}
+
+std::string CDeviceEngine::last_status_line() const {
+  std::lock_guard<std::mutex> lock(report_mutex_);
+  return last_status_line_;
+}
+
+void CDeviceEngine::PostNotification(int id, int64_t first, int64_t second) {
+  if (observer_ != nullptr) observer_->OnNotification(id, first, second);
+}
+
+void CDeviceEngine::ShowMessage(const std::string& text) {
+  if (observer_ != nullptr) observer_->OnMessageBox(LoadString(kStrCaption), text);
+}
+
+void CDeviceEngine::OnBinaryProtocol() {
+  // The device talks the chip's binary protocol: nothing here can go on.
+  link_flag = false;
+  operation_running = false;
+  worker_running = false;
+  ShowMessage(kBinaryProtocolText);
+  if (observer_ != nullptr) observer_->OnCloseRequest();
+}
+
+}  // namespace tessor

@@ -1,0 +1,165 @@
+#include "engine/serial_port.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "engine/result_codes.h"
+
+namespace tessor {
+
+int SerialPort::Fail(int code) {
+  last_error_ = errno;
+  Close();
+  return code;
+}
+
+int SerialPort::Open(const std::string& path) {
+  Close();
+  // Non-blocking so that the open itself never waits for carrier.
+  fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd_ < 0) {
+    last_error_ = errno;
+    return kResultPortOpen;
+  }
+  // flock refuses a second opener even when it runs as root; TIOCEXCL does not.
+  if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EWOULDBLOCK) errno = EBUSY;
+    return Fail(kResultPortOpen);
+  }
+  termios tio{};
+  if (::tcgetattr(fd_, &tio) != 0) return Fail(kResultPortSettings);
+  ::cfmakeraw(&tio);
+  tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
+  tio.c_cflag |= CS8 | CLOCAL | CREAD;
+  tio.c_cc[VMIN] = 0;
+  tio.c_cc[VTIME] = 0;
+  if (::cfsetispeed(&tio, B57600) != 0 || ::cfsetospeed(&tio, B57600) != 0 ||
+      ::tcsetattr(fd_, TCSANOW, &tio) != 0) {
+    return Fail(kResultPortSettings);
+  }
+  ::ioctl(fd_, TIOCEXCL);
+  ::tcflush(fd_, TCIOFLUSH);
+  // The descriptor stays non-blocking: reads take only what is queued, and a
+  // write waits for room with a time-out instead of blocking for ever.
+  return kResultOk;
+}
+
+void SerialPort::Close() {
+  if (fd_ < 0) return;
+  // On a pty TIOCEXCL outlives the close; clear it so the port can be reopened.
+  ::ioctl(fd_, TIOCNXCL);
+  ::flock(fd_, LOCK_UN);
+  ::close(fd_);
+  fd_ = -1;
+}
+
+long SerialPort::QueuedBytes() {
+  if (fd_ < 0) {
+    last_error_ = EBADF;
+    return -1;
+  }
+  int queued = 0;
+  if (::ioctl(fd_, FIONREAD, &queued) != 0) {
+    last_error_ = errno;
+    return -1;
+  }
+  return queued;
+}
+
+long SerialPort::Read(uint8_t* data, size_t count) {
+  if (count == 0) return 0;
+  for (;;) {
+    const ssize_t n = ::read(fd_, data, count);
+    if (n > 0) return n;
+    if (n == 0) {
+      // Queued bytes announced but end of file: the other side is gone.
+      last_error_ = EIO;
+      return -1;
+    }
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN) return 0;
+    last_error_ = errno;
+    return -1;
+  }
+}
+
+bool SerialPort::Write(const char* data, size_t count, int timeout_ms) {
+  if (fd_ < 0) {
+    last_error_ = EBADF;
+    return false;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::write(fd_, data + done, count - done);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN) {
+      last_error_ = errno;
+      return false;
+    }
+    // The driver's queue is full: wait for room, but never past the deadline.
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      last_error_ = ETIMEDOUT;
+      return false;
+    }
+    pollfd p{fd_, POLLOUT, 0};
+    if (::poll(&p, 1, static_cast<int>(left.count())) < 0 && errno != EINTR) {
+      last_error_ = errno;
+      return false;
+    }
+    if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+      last_error_ = EIO;
+      return false;
+    }
+  }
+  return true;
+}
+
+SerialPort::WaitResult SerialPort::WaitReadable(int timeout_ms) {
+  if (fd_ < 0) return WaitResult::kLost;
+  pollfd p{fd_, POLLIN, 0};
+  int r;
+  do {
+    r = ::poll(&p, 1, timeout_ms);
+  } while (r < 0 && errno == EINTR);
+  if (r < 0) {
+    last_error_ = errno;
+    return WaitResult::kLost;
+  }
+  if (r == 0) return WaitResult::kTimeout;
+  if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+    last_error_ = EIO;
+    return WaitResult::kLost;
+  }
+  return WaitResult::kReadable;
+}
+
+bool IsPortLossError(int error) {
+  return error == EIO || error == ENXIO || error == ENODEV || error == EBADF;
+}
+
+std::string PortErrorText(int error) {
+  std::string text = std::strerror(error);
+  if (error == EACCES || error == EPERM) {
+    text += ". Add your user to the 'dialout' group (then log in again) to use serial ports.";
+  } else if (error == EBUSY) {
+    text += ". Another program holds the port; close it and try again.";
+  }
+  return text;
+}
+
+}  // namespace tessor
