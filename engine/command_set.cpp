@@ -42,7 +42,8 @@ std::string CoordinateText(float value, int width) {
 
 int BuildPosition(const CommandArgs& a, Buffer buffer) {
   const float lat = a.position_latitude, lon = a.position_longitude;
-  if (!(lat >= -90.0f && lat <= 90.0f && lon >= -180.0f && lon <= 180.0f)) return kResultBadArgument;
+  if (!(lat >= -90.0f && lat <= 90.0f && lon >= -180.0f && lon <= 180.0f))
+    return kResultBadArgument;
   // Latitude takes two digits, longitude three, each after an optional minus.
   return Format(buffer, "$PKVN106,%s,%s,%ld", CoordinateText(lat, 2).c_str(),
                 CoordinateText(lon, 3).c_str(), static_cast<long>(a.position_value));
@@ -89,7 +90,13 @@ int CDeviceEngine::BuildCommand(int number, Buffer buffer) {
       return Format(buffer, "$PKVN001,%06ld,%08ld",
                     static_cast<long>(a.hour * 10000 + a.minute * 100 + a.second),
                     static_cast<long>(a.year * 10000L + a.month * 100 + a.day));
-    case 2: case 3: case 4: case 100: case 107: case 108: case 111:
+    case 2:
+    case 3:
+    case 4:
+    case 100:
+    case 107:
+    case 108:
+    case 111:
       return BuildPlain(number, buffer);
     case 101:
       if (a.header_index < 0 || static_cast<uint32_t>(a.header_index) > config.track_header_count) {

@@ -69,15 +69,15 @@ struct CommandArgs {
 // The fourteen logger configuration values of "LOG108", named where they have a
 // meaning. Sending 104, 105 and 106 updates the matching members.
 struct LoggerConfig {
-  uint8_t data_type = 0;          // 1: selector C (12/16/20-byte records)
-  int32_t position_value = 0;     // 2: stored-position value
-  uint8_t memory_full = 0;        // 3: switch D
-  uint8_t log_type = 0;           // 4: switch A
-  uint32_t log_interval = 0;      // 5: value B
-  uint32_t value6 = 0;            // 6
-  int32_t speed_filter = 0;       // 7
+  uint8_t data_type = 0;            // 1: selector C (12/16/20-byte records)
+  int32_t position_value = 0;       // 2: stored-position value
+  uint8_t memory_full = 0;          // 3: switch D
+  uint8_t log_type = 0;             // 4: switch A
+  uint32_t log_interval = 0;        // 5: value B
+  uint32_t value6 = 0;              // 6
+  int32_t speed_filter = 0;         // 7
   uint32_t track_header_count = 0;  // 8: bounds command 101
-  uint32_t value9_14[6] = {};     // 9 to 14
+  uint32_t value9_14[6] = {};       // 9 to 14
   float stored_latitude = 0, stored_longitude = 0;
 
   uint32_t value(int n) const { return value9_14[n - 9]; }

@@ -9,7 +9,9 @@ CDeviceEngine::CDeviceEngine() {
   receiver.SetBinaryStopHandler([this] { OnBinaryProtocol(); });
 }
 
-CDeviceEngine::~CDeviceEngine() { ClosePort(); }
+CDeviceEngine::~CDeviceEngine() {
+  ClosePort();
+}
 
 void CDeviceEngine::ReportStatus(int string_id, bool replace_last) {
   ReportStatusText(LoadString(string_id), replace_last);

@@ -20,7 +20,9 @@ uint32_t FieldReader::Digits(bool* negative) {
   return value;
 }
 
-uint32_t FieldReader::Unsigned() { return Digits(nullptr); }
+uint32_t FieldReader::Unsigned() {
+  return Digits(nullptr);
+}
 
 int32_t FieldReader::Signed() {
   bool negative = false;

@@ -66,10 +66,9 @@ struct QueuedCommand {
 };
 
 inline constexpr QueuedCommand kQueueOrder[] = {
-    {queue_bit::k001, 1},   {queue_bit::k002, 2},   {queue_bit::k003, 3},
-    {queue_bit::k004, 4},   {queue_bit::k100, 100}, {queue_bit::k101, 101},
-    {queue_bit::k102, 102}, {queue_bit::k103, 103}, {queue_bit::k104, 104},
-    {queue_bit::k116, 116}, {queue_bit::k105, 105}, {queue_bit::k106, 106},
+    {queue_bit::k001, 1},   {queue_bit::k002, 2},   {queue_bit::k003, 3},   {queue_bit::k004, 4},
+    {queue_bit::k100, 100}, {queue_bit::k101, 101}, {queue_bit::k102, 102}, {queue_bit::k103, 103},
+    {queue_bit::k104, 104}, {queue_bit::k116, 116}, {queue_bit::k105, 105}, {queue_bit::k106, 106},
     {queue_bit::k107, 107}, {queue_bit::k108, 108}, {queue_bit::k109, 109},
 };
 

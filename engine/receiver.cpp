@@ -37,8 +37,11 @@ void SentenceReceiver::StoreXor(uint8_t byte) {
 
 void SentenceReceiver::OnBody(uint8_t byte) {
   if (length_ >= kSentenceBufferSize) {
+    // Too long to be a sentence: drop it. The byte that found out may be the
+    // "$" of the next sentence, so idle gets to see it.
     length_ = 0;
     state_ = kRxIdle;
+    Feed(byte);
     return;
   }
   if (byte == '*') {
@@ -85,7 +88,8 @@ void SentenceReceiver::Feed(uint8_t b) {
     case kRxBinarySync:
       if (b == 0xA2) {
         ++binary_sync_count_;
-        if (binary_sync_count_ == 0) binary_sync_count_ = kBinaryPairsTolerated + 1;  // stays stopped
+        if (binary_sync_count_ == 0)
+          binary_sync_count_ = kBinaryPairsTolerated + 1;  // stays stopped
         length_ = 0;
         state_ = kRxIdle;
         if (binary_sync_count_ > kBinaryPairsTolerated && on_binary_stop_) on_binary_stop_();

@@ -103,7 +103,8 @@ int CDeviceEngine::ReceiveBytes() {
   for (uint16_t i = 0; i < count; ++i) {
     const uint8_t byte = ring.data[ring.read_index];
     ring.pending = static_cast<uint16_t>(ring.pending - 1);
-    ring.read_index = static_cast<uint16_t>(ring.read_index + 1 == kRingSize ? 0 : ring.read_index + 1);
+    ring.read_index =
+        static_cast<uint16_t>(ring.read_index + 1 == kRingSize ? 0 : ring.read_index + 1);
     receiver.Feed(byte);
   }
   return kResultOk;

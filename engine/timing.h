@@ -24,7 +24,9 @@ class TimingScale {
     const int scaled = static_cast<int>(real_ms * factor_.load());
     return scaled < 1 ? 1 : scaled;
   }
-  static void Pause(int real_ms) { std::this_thread::sleep_for(std::chrono::milliseconds(Ms(real_ms))); }
+  static void Pause(int real_ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(Ms(real_ms)));
+  }
 
  private:
   static inline std::atomic<double> factor_{1.0};
