@@ -1,0 +1,74 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tessor::devsim {
+
+// A path that a generated track (and the GPS-mouse stream) follows.
+struct GenerateSpec {
+  uint32_t points = 0;
+  uint32_t start_s = 0;  // time of day of the first point, seconds after midnight
+  double lat = 25.0345;  // degrees
+  double lon = 121.5644;
+  uint32_t step_s = 1;
+};
+
+struct TrackSpec {
+  bool refused = false;  // the header query is answered "$LOG101,0"
+  uint32_t date = 0;     // YYMMDD
+  int format = 2;        // 0, 1, 2: records of 12, 16, 20 bytes
+  std::vector<uint8_t> records;
+};
+
+// Answer a command with a busy report, or with nothing, this many times.
+struct CommandFault {
+  int command = 0;
+  uint32_t times = 0;
+};
+
+struct Faults {
+  std::vector<CommandFault> busy;
+  std::vector<CommandFault> silent;
+  std::vector<uint32_t> bad_ack_xor;
+  uint32_t corrupt_checksum_every = 0;
+  std::optional<uint32_t> stop_blocks_after;
+  std::vector<uint32_t> stop_blocks_requests;  // empty: every request
+  std::vector<uint32_t> refuse_requests;
+  std::optional<uint32_t> vanish_after_ms;
+  std::optional<uint32_t> vanish_after_bytes;
+  uint32_t binary_protocol_pairs = 0;
+  uint32_t garbage_between_sentences = 0;
+};
+
+inline constexpr size_t kConfigCount = 14;
+
+struct Scenario {
+  std::string name = "DevSim Logger";
+  int firmware = 209;
+  int64_t capacity = 2097152;
+  uint32_t battery = 1;
+  std::optional<std::array<uint32_t, 4>> flash_usage;  // wire order; computed when absent
+  // Wire order: data type, position value, memory-full option, log type, interval,
+  // value 6, speed filter, track count (always the tracks listed), values 9 to 14
+  // (10 maximum POIs, 11 critical range, 12 notification range, 13 POI count, 14 COG).
+  std::array<int64_t, kConfigCount> config = {2, 0, 1, 0, 5, 0, 0, 0, 0, 4096, 300, 800, 0, 40};
+  std::vector<uint8_t> database;  // image held at start
+  std::vector<TrackSpec> tracks;
+  uint32_t erase_reports_ms = 1500;
+  Faults faults;
+};
+
+// Record size of a log record format, 0 for an unknown format.
+size_t RecordSize(int format);
+
+// Reads a scenario file; relative paths inside it are taken from its folder.
+// Throws std::runtime_error with a readable message on any error.
+Scenario LoadScenario(const std::filesystem::path& path);
+Scenario ParseScenario(const std::string& json_text, const std::filesystem::path& base_dir);
+
+}  // namespace tessor::devsim

@@ -1,0 +1,108 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tools/devsim/command_handler.h"
+#include "tools/devsim/command_parser.h"
+#include "tools/devsim/device_model.h"
+#include "tools/devsim/faults.h"
+#include "tools/devsim/pacing.h"
+#include "tools/devsim/scenario.h"
+#include "tools/devsim/transcript.h"
+
+namespace tessor::devsim {
+
+struct SimulatorOptions {
+  bool pace = true;   // hold the line to 57600 baud
+  bool once = false;  // end after a host has opened and closed the port
+};
+
+// The simulated device on a pty master. One serving thread reads the host's
+// commands, answers them and sends the device's own reports; every wait in it
+// is bounded, so Stop() returns promptly.
+class Simulator {
+ public:
+  // Takes ownership of the master fd (a vanish fault closes it early).
+  Simulator(int master_fd, const Scenario& scenario, SimulatorOptions options);
+  ~Simulator();
+  Simulator(const Simulator&) = delete;
+  Simulator& operator=(const Simulator&) = delete;
+
+  void Start();
+  void Stop();  // ends and joins the serving thread
+  // Serving ended by itself (--once, or the line vanished).
+  bool WaitFinished(std::chrono::milliseconds timeout);
+  bool vanished() const { return vanished_.load(); }
+
+  std::vector<uint8_t> DatabaseDump() const;
+  std::vector<uint8_t> LogDump() const;
+  std::string TranscriptText() const { return transcript_.Text(); }
+  uint32_t bad_checksums() const { return transcript_.bad_checksums(); }
+
+ private:
+  struct Pending {
+    Clock::time_point ready_at;
+    std::string raw;
+    std::string text;
+    bool checksum_ok;
+  };
+
+  void Run();
+  bool Cycle();
+  void ReadHost(Clock::time_point now);
+  void ProcessCommands(Clock::time_point now);
+  void Process(const Pending& p, Clock::time_point now);
+  void RunTimers(Clock::time_point now);
+  bool WriteOutput(Clock::time_point now);
+  void Wait(Clock::time_point now);
+  void QueueSentences(const std::vector<std::string>& sentences, Clock::time_point now);
+  void QueueRaw(std::string bytes, Clock::time_point now);
+  void DropOutput();
+  void Vanish(Clock::time_point now);
+  void Finish();
+
+  int fd_;
+  SimulatorOptions options_;
+  Clock::time_point start_;
+  mutable std::mutex model_mutex_;
+  DeviceModel model_;
+  FaultState faults_;
+  CommandHandler handler_;
+  WirePacer pacer_;
+  Transcript transcript_;
+  SentenceScanner scanner_;
+  GenerateSpec stream_path_;
+  uint32_t erase_ms_;
+
+  std::string raw_;  // host bytes of the sentence being received
+  std::deque<Pending> commands_;
+  std::deque<std::string> out_;
+  size_t out_offset_ = 0;
+  uint64_t bytes_sent_ = 0;
+  uint64_t sentences_queued_ = 0;
+  bool commands_seen_ = false;
+  bool want_write_ = false;
+  bool connected_ = false;
+  bool connected_seen_ = false;
+  Clock::time_point erase_end_{};
+  Clock::time_point next_erase_report_{};
+  Clock::time_point next_position_{};
+  Clock::time_point stream_start_{};
+
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> vanished_{false};
+  std::mutex finished_mutex_;
+  std::condition_variable finished_cv_;
+  bool finished_ = false;
+};
+
+}  // namespace tessor::devsim
