@@ -1,0 +1,144 @@
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "database/data_folder.h"
+#include "database/image_validation.h"
+#include "engine/device_engine.h"
+#include "engine/serial_port.h"
+#include "engine/string_table.h"
+#include "engine/timing.h"
+
+namespace tessor {
+
+namespace {
+
+constexpr const char* kUploadFailed =
+    "Failed to upload the DB, please check the connection or the device!!";
+
+bool ReadImageFile(const std::string& path, std::vector<uint8_t>* out, int* error) {
+  errno = 0;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    *error = errno != 0 ? errno : ENOENT;
+    return false;
+  }
+  out->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+}  // namespace
+
+// Refuses an image that is not one, or that the device cannot hold, before
+// the device erases anything: a refused image is never half written.
+bool CDeviceEngine::CheckImageBeforeUpload(const std::vector<uint8_t>& image) {
+  const ImageVerdict verdict = ValidateImage(image);
+  if (!verdict.valid) {
+    ReportStatusText("File format is not correct!!");
+    ReportStatusText(verdict.reason);
+    return false;
+  }
+  if (image.size() > capacity_limit()) {
+    ReportStatusText(
+        "Can not upload VELD, VELD size is Biger than the memory size of the device!!");
+    ReportStatusText("DB size " + std::to_string(image.size()));
+    ReportStatusText("Flash size " + std::to_string(capacity_limit()));
+    return false;
+  }
+  return true;
+}
+
+// Sends the image in acknowledged blocks. True when every block was
+// acknowledged; false after three misses in a row or when the link went.
+bool CDeviceEngine::UploadBlocks(const std::vector<uint8_t>& image, uint32_t block_size) {
+  const uint32_t size = static_cast<uint32_t>(image.size());
+  uint32_t sent = 0;
+  int timeouts = 0;
+  AutoResetEvent& acknowledged = event(AnswerEvent::kBlockAck);
+  while (sent < size && link_flag.load()) {
+    if (timeouts >= 3) return false;
+    PostNotification(WM_DEV_PROGRESS, sent, size);
+    upload_finished = 0;
+    const uint32_t n = std::min(block_size, size - sent);
+    std::memset(args.block_data, 0, sizeof args.block_data);
+    args.block_address = sent;
+    args.block_count = n;
+    std::memcpy(args.block_data, image.data() + sent, n);
+    acknowledged.Reset();
+    SendCommand(999);
+    if (acknowledged.Wait(TimingScale::Ms(timing::kBlockAckWaitMs))) {
+      sent += n;
+      timeouts = 0;
+    } else {
+      ++timeouts;
+      TimingScale::Pause(timing::kBlockRetryPauseMs);
+    }
+  }
+  PostNotification(WM_DEV_PROGRESS, sent, size);
+  return sent == size;
+}
+
+void CDeviceEngine::UploadDatabase() {
+  const uint32_t block_size = firmware_version >= 209 ? 128 : 32;
+  std::vector<uint8_t> image;
+  int error = 0;
+  upload_finished = 0;
+  if (!ReadImageFile(image_path, &image, &error)) {
+    ReportStatusText("Can not open " + image_path + ": " + PortErrorText(error));
+    upload_finished = 1;
+    PostNotification(WM_DEV_OPERATION_END, 1, 0);
+    return;
+  }
+  image_size = static_cast<uint32_t>(image.size());
+  if (!CheckImageBeforeUpload(image)) {
+    upload_finished = 1;
+    PostNotification(WM_DEV_OPERATION_END, 1, 0);
+    return;
+  }
+  // Kept beside the download's copy, so that a read-back can be compared.
+  const std::string folder = DataFolder();
+  std::ofstream((folder.empty() ? "" : folder + "/") + "ULDB.bin",
+                std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(image.data()),
+             static_cast<std::streamsize>(image.size()));
+
+  erasing = 0;
+  if (SetLinkMode(1, false) != 1) {
+    ReportStatusText(kUploadFailed);
+    upload_finished = 1;
+    PostNotification(WM_DEV_OPERATION_END, 0, 0);
+    return;
+  }
+  WaitEraseDone();
+  ReportStatusText("Upload DataBase.");
+  const auto start = std::chrono::steady_clock::now();
+  const bool whole = UploadBlocks(image, block_size);
+  upload_finished = 1;
+  if (!whole && link_flag.load()) {
+    // Three misses in a row: the device holds a partial image.
+    ShowMessage(kUploadFailed);
+    PostNotification(WM_DEV_OPERATION_END, 1, 0);
+    return;
+  }
+  if (!whole) {
+    ReportStatusText(kUploadFailed);
+    PostNotification(WM_DEV_OPERATION_END, 0, 0);
+    return;
+  }
+  const double minutes =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / 60.0;
+  char line[64];
+  std::snprintf(line, sizeof line, "%s %.1f min", "Upload Time:", minutes);
+  ReportStatusText(line);
+  ReportStatusText("Finished uploading VELD Data.");
+  PostNotification(WM_DEV_OPERATION_END, 0, 0);
+}
+
+void CDeviceEngine::DatabaseUploadThread() {
+  UploadDatabase();
+}
+
+}  // namespace tessor
