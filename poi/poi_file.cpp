@@ -1,0 +1,119 @@
+#include "poi/poi_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "database/data_folder.h"
+#include "database/message_seam.h"
+#include "engine/string_table.h"
+
+namespace tessor {
+
+bool CPOIFileProcess::ParseLine(const char* line) {
+  if (line == nullptr) return false;
+  if (parsed_count_ >= record_count_ || parsed_count_ >= pois_.size()) return true;
+  CPOI& poi = pois_[parsed_count_];
+  const char* rest = ParseCameraFields(line, poi);
+  poi.SetComment(rest == nullptr ? "" : rest);
+  ++parsed_count_;
+  return true;
+}
+
+bool CPOIFileProcess::OpenAndRead(const std::string& path, int access, int disposition) {
+  caption_ = LoadString(kStrCaption);
+  return CCameraInfoFileProcess::OpenAndRead(path, access, disposition);
+}
+
+bool CPOIFileProcess::CheckHeader() {
+  if (DataContains(kPoiHeader)) return true;
+  ShowMessageBox(caption_, kPoiFormatMessage);
+  return false;
+}
+
+void CPOIFileProcess::MakeRecords() {
+  pois_.assign(record_count_, CPOI{});
+  have_pois_ = true;
+  parsed_count_ = 0;
+}
+
+bool CPOIFileProcess::GetPois(std::vector<CPOI>** pois) {
+  if (pois == nullptr || !have_pois_) return false;
+  *pois = &pois_;
+  return true;
+}
+
+std::string PoiFilePath() {
+  const std::string folder = DataFolder();
+  if (folder.empty() || !MakeFolders(folder + "/POI")) return {};
+  return folder + "/POI/POI.csv";
+}
+
+namespace {
+// A CR or LF inside a comment would split the line it is written on.
+std::string CommentForFile(std::string_view comment) {
+  std::string text(TruncateUtf8(comment, kCommentBytes));
+  std::replace(text.begin(), text.end(), '\r', ' ');
+  std::replace(text.begin(), text.end(), '\n', ' ');
+  return text;
+}
+
+std::string FormatPoiFile(const PoiList& list, bool onlyValid) {
+  std::string text = std::string(kPoiHeader) + "\r\n";
+  const size_t n = std::min(list.size(), kPoiListCapacity);
+  for (size_t i = n; i-- > 0;) {
+    const CPOI& poi = *list[i];
+    if (onlyValid && poi.status != Valid) continue;
+    char numbers[256];
+    std::snprintf(numbers, sizeof numbers, "%f,%f,%d,%f,%d,", poi.latitude * kRadToDeg,
+                  poi.longitude * kRadToDeg, poi.direction, poi.vmax, poi.type);
+    text += numbers + CommentForFile(poi.comment()) + "\r\n";
+  }
+  return text;
+}
+
+bool WriteAll(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Writes beside the target and renames over it, so a failure keeps the old file.
+bool ReplaceFile(const std::string& path, const std::string& text) {
+  std::string temp = path + ".XXXXXX";
+  const int fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat old {};
+  fchmod(fd, stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
+  bool ok = WriteAll(fd, text) && fsync(fd) == 0;
+  int error_number = errno;
+  if (close(fd) != 0 && ok) {
+    ok = false;
+    error_number = errno;
+  }
+  if (ok && rename(temp.c_str(), path.c_str()) == 0) return true;
+  if (ok) error_number = errno;
+  unlink(temp.c_str());
+  errno = error_number;
+  return false;
+}
+}  // namespace
+
+bool WritePoiFile(const std::string& path, const PoiList& list, bool onlyValid) {
+  if (path.empty()) return false;
+  if (ReplaceFile(path, FormatPoiFile(list, onlyValid))) return true;
+  ShowSystemError(errno);
+  return false;
+}
+
+}  // namespace tessor

@@ -1,0 +1,103 @@
+#include "poi/poi_rules.h"
+
+#include <cmath>
+
+namespace tessor {
+
+namespace {
+constexpr double kDuplicateMetres = 1000.0;
+constexpr float kMaxSpeed = 300.0f;
+
+// The first valid entry (other than skip) within 1000 m of poi, or -1.
+int32_t FindDuplicate(const PoiList& list, const CPOI& poi, size_t skip) {
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (i == skip || list[i]->status != Valid) continue;
+    if (PointDistance(poi.latitude, poi.longitude, list[i]->latitude, list[i]->longitude) <=
+        kDuplicateMetres) {
+      return static_cast<int32_t>(i);
+    }
+  }
+  return -1;
+}
+}  // namespace
+
+double PointDistance(double lat1, double lon1, double lat2, double lon2) {
+  const double dlon = lon2 - lon1;
+  const double y = std::sin(dlon) * std::cos(lat2);
+  const double x =
+      std::cos(lat1) * std::sin(lat2) - std::sin(lat1) * std::cos(lat2) * std::cos(dlon);
+  const double c =
+      std::sin(lat1) * std::sin(lat2) + std::cos(lat1) * std::cos(lat2) * std::cos(dlon);
+  const double s = std::sqrt(y * y + x * x);
+  const double sigma = (std::fabs(s) > 1e-7 || std::fabs(c) > 1e-7) ? std::atan2(s, c) : 0.0;
+  const double half = std::sin((lat1 + lat2) / 2.0);
+  const double radius = 6378147.8 * (1.0 - 0.0033527794541675 * half * half);
+  return radius * sigma;
+}
+
+bool IsInsideCoverage(const DatabaseCoverage& coverage, float latitude, float longitude) {
+  return coverage.min_longitude <= longitude && longitude <= coverage.max_longitude &&
+         coverage.min_latitude <= latitude && latitude <= coverage.max_latitude;
+}
+
+bool AddPoi(PoiList& list, CPOI* poi) {
+  if (poi == nullptr || list.size() >= kPoiListCapacity) return false;
+  if (poi->status == Unchecked) {
+    poi->status = Valid;
+    const int32_t first = FindDuplicate(list, *poi, list.size());
+    if (first >= 0) {
+      poi->status = Duplicate;
+      poi->duplicateOf = first;
+    }
+  }
+  list.push_back(poi);
+  return true;
+}
+
+void SetPoiPosition(PoiList& list, size_t index, int32_t status, double latitude,
+                    double longitude) {
+  if (index >= list.size()) return;
+  CPOI& poi = *list[index];
+  poi.status = status;
+  poi.SetLatitude(latitude);
+  poi.SetLongitude(longitude);
+  if (status == OutOfCoverage) return;
+  const int32_t first = FindDuplicate(list, poi, index);
+  if (first >= 0) {
+    poi.status = Duplicate;
+    poi.duplicateOf = first;
+  }
+}
+
+void SetPoiSpeed(PoiList& list, size_t index, float vmax) {
+  if (index < list.size()) list[index]->vmax = vmax;
+}
+
+void SetPoiComment(PoiList& list, size_t index, std::string_view text) {
+  if (index < list.size()) list[index]->SetComment(text);
+}
+
+void BuildPoiList(const CPOI* records, uint32_t count, const DatabaseCoverage& coverage,
+                  std::vector<CPOI>& page_records, PoiList& list, const PoiProgressFn& progress) {
+  page_records.assign(count, CPOI{});
+  if (records == nullptr) return;
+  for (uint32_t i = count; i-- > 0;) {
+    const CPOI& source = records[i];
+    CPOI& poi = page_records[i];
+    poi.SetLatitude(source.latitude * kRadToDeg);
+    poi.SetLongitude(source.longitude * kRadToDeg);
+    poi.type = source.type;
+    if (source.direction <= 360) poi.direction = source.direction;
+    poi.vmax = source.vmax;
+    if (poi.vmax > kMaxSpeed) {
+      poi.status = SpeedOutOfRange;
+      continue;
+    }
+    poi.SetComment(source.comment());
+    if (!IsInsideCoverage(coverage, poi.latitude, poi.longitude)) poi.status = OutOfCoverage;
+    if (progress) progress(i, count);
+    AddPoi(list, &poi);
+  }
+}
+
+}  // namespace tessor
