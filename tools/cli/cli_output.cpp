@@ -1,0 +1,77 @@
+#include "tools/cli/cli_output.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include "database/message_seam.h"
+
+namespace tessor::cli {
+
+void InstallMessagePrinter() {
+  SetMessageHandler([](const std::string& /*caption*/, const std::string& text) {
+    std::cerr << "message: " << text << std::endl;
+  });
+}
+
+void PrintStatus(const std::string& line) {
+  std::cout << line << '\n' << std::flush;
+}
+
+void PrintError(const std::string& text) {
+  std::cerr << "tessorctl: " << text << std::endl;
+}
+
+std::optional<std::vector<double>> ParseNumbers(std::string_view text, size_t count) {
+  std::vector<double> numbers;
+  size_t start = 0;
+  while (start <= text.size()) {
+    const size_t comma = std::min(text.find(',', start), text.size());
+    const std::string part(text.substr(start, comma - start));
+    char* end = nullptr;
+    const double value = std::strtod(part.c_str(), &end);
+    if (part.empty() || end == nullptr || *end != '\0') return std::nullopt;
+    numbers.push_back(value);
+    start = comma + 1;
+  }
+  if (numbers.size() != count) return std::nullopt;
+  return numbers;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  bytes.clear();
+  char buffer[65536];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, n);
+  const bool ok = std::ferror(file) == 0;
+  const int error_number = errno;
+  std::fclose(file);
+  errno = error_number;
+  return ok;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const int error_number = n < 0 ? errno : EIO;
+      close(fd);
+      errno = error_number;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return close(fd) == 0;
+}
+
+}  // namespace tessor::cli

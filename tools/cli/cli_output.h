@@ -1,0 +1,31 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessor::cli {
+
+// Exit statuses of the command-line contract.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitUsage = 64;
+inline constexpr int kExitBadInput = 65;
+inline constexpr int kExitDeviceFailed = 66;
+inline constexpr int kExitCannotWrite = 74;
+
+// Message boxes of the core go to standard error as "message: TEXT".
+void InstallMessagePrinter();
+// One status line on standard output.
+void PrintStatus(const std::string& line);
+// A diagnostic of the tool itself on standard error.
+void PrintError(const std::string& text);
+
+// Exactly count comma-separated decimal numbers, or nothing.
+std::optional<std::vector<double>> ParseNumbers(std::string_view text, size_t count);
+
+bool ReadWholeFile(const std::string& path, std::string& bytes);
+// Writes the file whole; on failure errno tells why.
+bool WriteWholeFile(const std::string& path, const std::string& bytes);
+
+}  // namespace tessor::cli

@@ -1,0 +1,162 @@
+#include "tools/cli/offline_commands.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "database/binary_file_process.h"
+#include "database/camera_info.h"
+#include "database/file_process.h"
+#include "database/mveld_file_process.h"
+#include "poi/map_page.h"
+#include "poi/poi_file.h"
+#include "poi/poi_rules.h"
+#include "tools/cli/cli_output.h"
+#include "tools/cli/offline_image_commands.h"
+
+namespace tessor::cli {
+
+namespace {
+
+struct PoiCheckArgs {
+  std::string input, coverage, save, save_all;
+};
+
+// "MINLON,MINLAT,MAXLON,MAXLAT" in degrees; empty gives the all-zero rectangle.
+bool ParseCoverage(const std::string& text, DatabaseCoverage& coverage) {
+  coverage = {};
+  if (text.empty()) return true;
+  const auto numbers = ParseNumbers(text, 4);
+  if (!numbers) return false;
+  const auto rad = [](double degrees) { return static_cast<float>(degrees) * kDegToRad; };
+  coverage = {rad((*numbers)[0]), rad((*numbers)[1]), rad((*numbers)[2]), rad((*numbers)[3])};
+  return true;
+}
+
+void PrintPoiRows(const PoiList& list) {
+  PrintStatus("No.\tLatitude\tLongitude\tSpeed\tComments\tStatus");
+  size_t valid = 0;
+  char numbers[160];
+  for (size_t i = 0; i < list.size(); ++i) {
+    const CPOI& poi = *list[i];
+    std::snprintf(numbers, sizeof numbers, "%zu\t%f\t%f\t%d\t", i + 1, poi.latitude * kRadToDeg,
+                  poi.longitude * kRadToDeg, static_cast<int>(poi.vmax));
+    PrintStatus(numbers + std::string(poi.comment()) + "\t" + PoiStatusText(poi));
+    valid += poi.status == Valid;
+  }
+  PrintStatus("Valid POIs\t" + std::to_string(valid));
+}
+
+bool SavePois(const std::string& path, const PoiList& list, bool only_valid) {
+  if (path.empty() || WritePoiFile(path, list, only_valid)) return true;
+  PrintError("cannot write " + path);
+  return false;
+}
+
+int RunPoiCheck(const PoiCheckArgs& args) {
+  DatabaseCoverage coverage;
+  if (!ParseCoverage(args.coverage, coverage)) {
+    PrintError("--coverage takes MINLON,MINLAT,MAXLON,MAXLAT in degrees");
+    return kExitUsage;
+  }
+  CPOIFileProcess reader;
+  std::vector<CPOI>* pois = nullptr;
+  if (!reader.OpenAndRead(args.input) || !reader.GetPois(&pois)) {
+    PrintError("cannot read POIs from " + args.input);
+    return kExitBadInput;
+  }
+  std::vector<CPOI> records;
+  PoiList list;
+  list.reserve(kPoiListCapacity);
+  BuildPoiList(pois->data(), reader.record_count(), coverage, records, list);
+  PrintPoiRows(list);
+  const bool saved = SavePois(args.save, list, true) && SavePois(args.save_all, list, false);
+  return saved ? kExitOk : kExitCannotWrite;
+}
+
+struct MapPageArgs {
+  std::string poi, coverage, output;
+};
+
+int RunMapPage(const MapPageArgs& args) {
+  const auto poi = ParseNumbers(args.poi, 2);
+  const auto box = ParseNumbers(args.coverage, 4);
+  if (!poi || !box) {
+    PrintError("--poi takes LAT,LON and --coverage MINLON,MINLAT,MAXLON,MAXLAT in degrees");
+    return kExitUsage;
+  }
+  const MapPosition min = {(*box)[1], (*box)[0]};
+  const MapPosition max = {(*box)[3], (*box)[2]};
+  if (WriteMapPage(args.output, {(*poi)[0], (*poi)[1]}, min, max)) return kExitOk;
+  PrintError("cannot write " + args.output + ": " + std::strerror(errno));
+  return kExitCannotWrite;
+}
+
+int RunExportBinary(const std::string& input, const std::string& output) {
+  CBinaryFileProcess exporter;
+  exporter.set_output_path(output);
+  if (exporter.OpenAndRead(input)) return kExitOk;
+  return exporter.output_failed() ? kExitCannotWrite : kExitBadInput;
+}
+
+int RunConvertMobile(const std::string& input, const std::string& output) {
+  CMVELDFileProcess converter;
+  if (!converter.OpenAndRead(input)) return kExitBadInput;
+  // The converted lines become a camera file: its header first.
+  if (WriteWholeFile(output, std::string(kCameraHeader) + "\r\n" + converter.output())) {
+    return kExitOk;
+  }
+  PrintError("cannot write " + output + ": " + std::strerror(errno));
+  return kExitCannotWrite;
+}
+
+void AddPoiCommands(CLI::App& app, int& exit_status) {
+  auto args = std::make_shared<PoiCheckArgs>();
+  CLI::App* check =
+      app.add_subcommand("poi-check", "Read a POI file and judge it as the POI page does");
+  check->add_option("input", args->input, "POI CSV file")->required();
+  check->add_option("--coverage", args->coverage, "MINLON,MINLAT,MAXLON,MAXLAT in degrees");
+  check->add_option("--save", args->save, "write the valid entries to this file");
+  check->add_option("--save-all", args->save_all, "write every listed entry to this file");
+  check->callback([args, &exit_status] { exit_status = RunPoiCheck(*args); });
+
+  auto page = std::make_shared<MapPageArgs>();
+  CLI::App* map = app.add_subcommand("map-page", "Write the map page for one POI");
+  map->add_option("--poi", page->poi, "LAT,LON in degrees")->required();
+  map->add_option("--coverage", page->coverage, "MINLON,MINLAT,MAXLON,MAXLAT in degrees")
+      ->required();
+  map->add_option("output", page->output, "HTML file to write")->required();
+  map->callback([page, &exit_status] { exit_status = RunMapPage(*page); });
+}
+
+void AddConverterCommands(CLI::App& app, int& exit_status) {
+  auto files = std::make_shared<std::pair<std::string, std::string>>();
+  CLI::App* binary =
+      app.add_subcommand("export-binary-list", "Export a binary camera list as camera CSV");
+  binary->add_option("input", files->first, "binary camera list")->required();
+  binary->add_option("output", files->second, "camera CSV to write")->required();
+  binary->callback(
+      [files, &exit_status] { exit_status = RunExportBinary(files->first, files->second); });
+
+  auto mobile_files = std::make_shared<std::pair<std::string, std::string>>();
+  CLI::App* mobile =
+      app.add_subcommand("convert-mobile", "Convert a mobile-camera list into camera CSV");
+  mobile->add_option("input", mobile_files->first, "mobile-camera list")->required();
+  mobile->add_option("output", mobile_files->second, "camera CSV to write")->required();
+  mobile->callback([mobile_files, &exit_status] {
+    exit_status = RunConvertMobile(mobile_files->first, mobile_files->second);
+  });
+}
+
+}  // namespace
+
+void AddOfflineCommands(CLI::App& app, int& exit_status) {
+  AddPoiCommands(app, exit_status);
+  AddImageCommands(app, exit_status);
+  AddConverterCommands(app, exit_status);
+}
+
+}  // namespace tessor::cli
