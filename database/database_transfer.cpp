@@ -22,8 +22,10 @@ int HexDigit(char c) {
 
 }  // namespace
 
+// An erased memory reads as 0xFF bytes: without the magic there is no
+// database, and its "bounds" must not become the coverage.
 bool CDeviceEngine::QueryDatabaseInfo() {
-  if (!ReadDatabaseHeader()) {
+  if (!ReadDatabaseHeader() || database_info.magic != kImageMagic) {
     ReportStatus(159);
     return false;
   }

@@ -3,11 +3,16 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "database/database_image.h"
 #include "engine/auto_reset_event.h"
 #include "engine/engine_fields.h"
 #include "engine/engine_observer.h"
@@ -62,6 +67,71 @@ class CDeviceEngine {
   // --- Answer dispatch (dispatch.cpp) ---
   int DispatchAnswer(const char* sentence, size_t length);
 
+  // --- Threads (engine_threads.cpp) ---
+  enum ThreadSlot : int {
+    kSlotLink,
+    kSlotHandshake,
+    kSlotTrackDownload,
+    kSlotDatabaseUpload,
+    kSlotDatabaseDownload,
+    kSlotSpare1,
+    kSlotSpare2,
+    kSlotCount
+  };
+  // Starts a thread in a slot; 0, or 1 when the slot's previous thread does not end.
+  int StartThread(int slot, void (CDeviceEngine::*procedure)());
+  // Clears the run flags, waits up to 5000 ms for the thread and joins it.
+  void StopThread(int slot);
+  bool ThreadRunning(int slot) const;
+  // Waits (bounded) for a slot's thread that has been told to end, and joins it.
+  bool JoinEnded(int slot);
+  void StopAllThreads();
+  // Restores the blind 100 ms sleep of the link thread (benchmark comparison only).
+  void set_blind_poll(bool blind) { blind_poll_ = blind; }
+
+  // --- Short operations (short_operations.cpp) ---
+  int QueryBattery(uint8_t* value);
+  int QueryFlashUsage(FlashUsage* usage);
+  int SetLogSwitches(int log, int nmea);
+  int SetLoggerConfig(int log_type, uint32_t interval, int data_type, int memory_full);
+  int SetAlertRanges(int critical, int notification);
+  int SetSpeedFilter(int32_t value);
+  int QueryLoggerConfig(LoggerConfig* out);
+  int EraseLog();
+
+  // --- Long operations (long_operations.cpp) ---
+  int QueryTrackHeader(int index);
+  int QueryDeviceName();
+  int SetLinkMode(int mode, bool notify);
+  void QueryVersion();
+  void WaitEraseDone();
+  void WaitEraseQuiet();
+  void SetOutputFolder(const std::string& path);
+  int StartTrackDownload();
+  // --- Track download (logger/track_download.cpp) ---
+  void DownloadTracks();
+  // Bytes one command 102 asks for at most: a multiple of every record size.
+  static constexpr uint32_t kRequestLimit = 9600;
+  // The largest track the download takes: the logger's transfer buffer.
+  static constexpr uint32_t kTrackBufferSize = 0x900000;
+  std::string track_file_path;
+  int StartDatabaseUpload();
+  int StartDatabaseDownload();
+
+  // --- Database transfer (database/database_transfer.cpp) ---
+  bool QueryDatabaseInfo();
+  bool ReadDeviceBlock(uint32_t start, uint32_t length);
+  bool ReadDatabaseHeader();
+  bool ReadDatabaseIndex();
+  bool ReadPointData();
+  void UploadDatabase();
+  void DownloadDatabase();
+  bool CompareImageFiles(const std::string& uploaded, const std::string& downloaded);
+
+  // --- Connect and disconnect (connect.cpp) ---
+  int Connect(int port_number);
+  int Disconnect();
+
   AutoResetEvent& event(AnswerEvent e) { return events_[static_cast<int>(e)]; }
   void SetA(uint32_t bits) { flags_a.fetch_or(bits); }
   void ClearA(uint32_t bits) { flags_a.fetch_and(~bits); }
@@ -114,6 +184,36 @@ class CDeviceEngine {
   std::mutex transfer_mutex;  // the track download prepares, the link thread fills
   PoiRead poi;
 
+  // Engine state of the connection.
+  std::atomic<bool> handshake_done{false};
+  std::atomic<bool> connect_progress{false};
+  std::atomic<bool> database_download_finished{false};
+  std::atomic<int> upload_finished{0};
+  std::atomic<int> erasing{0};
+  bool device_name_present = false;
+  std::string output_folder;
+
+  // Database transfer.
+  std::string image_path;
+  uint32_t image_size = 0;
+  EngineDatabaseInfo database_info;
+  DatabaseCoverage coverage;
+  std::vector<uint8_t> read_buffer;  // destination of device reads
+  // No read of device memory can be longer than the memory itself.
+  uint64_t capacity_limit() const {
+    return capacity > 0 ? static_cast<uint64_t>(capacity) : 0x200000u;
+  }
+  // The last "LOG115" answer, copied whole so that the next sentence cannot
+  // overwrite it before the waiting read takes it.
+  std::string TakeReadAnswer();
+  void StoreReadAnswer(std::string_view text);
+
+  // Track headers read by the handshake; guarded by headers_mutex.
+  mutable std::mutex headers_mutex;
+  std::vector<TrackHeaderRecord> track_headers;
+  std::vector<uint32_t> valid_headers;
+  uint32_t total_track_data_size = 0;
+
   // Position text: the last GGA and the sentences after it, framed again.
   std::string position_text() const;
 
@@ -122,12 +222,44 @@ class CDeviceEngine {
   void OnPortLost();
   bool ResolvePortPath();
   void ApplySentCommand(int number);
+  void CloseTrackFile();
+  bool UploadBlocks(const std::vector<uint8_t>& image, uint32_t block_size);
+  bool CheckImageBeforeUpload(const std::vector<uint8_t>& image);
+  bool ReadPiece(uint32_t position, uint32_t n, uint32_t stored, uint32_t length, int* failures);
+  bool DownloadSteps(std::vector<uint8_t>* image);
+  enum class TrackOutcome { kComplete, kGivenUp, kStopped };
+  TrackOutcome DownloadTrackBytes(uint32_t start_address, uint32_t total, uint32_t record_size);
+  bool OpenTrackFile(int index, uint32_t header_value);
+  bool RereadHeader(int index, int* retries, bool* skip);
+  void GiveTrackUp(int index, uint32_t total);
+  void LinkThread();
+  void HandshakeThread();
+  void TrackDownloadThread();
+  void DatabaseUploadThread();
+  void DatabaseDownloadThread();
+  void ResetForConnect();
+  bool HandshakeConfigurationStep(int* retries, bool* headers_phase);
+  bool HandshakeHeaderStep(int* retries);
+  void FinishHeaders();
+  bool Busy() const;
+  int WaitRounds(AnswerEvent e, int rounds, int wait_ms, int command);
+  struct Slot {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> finished;
+  };
+  std::array<Slot, kSlotCount> slots_;
+  mutable std::mutex slots_mutex_;
+  std::atomic<bool> blind_poll_{false};
+
   EngineObserver* observer_ = nullptr;
   PortResolver resolver_;
   std::array<AutoResetEvent, static_cast<size_t>(AnswerEvent::kCount)> events_;
   mutable std::mutex report_mutex_;
   std::string last_status_line_;
   mutable std::mutex position_mutex_;
+  std::mutex read_answer_mutex_;
+  std::string read_answer_;
+  std::FILE* track_file_ = nullptr;
   // Direct sends come from worker threads, queued ones from the link thread:
   // one sentence at a time, and never while the port is being closed.
   std::mutex port_mutex_;

@@ -171,6 +171,11 @@ int OnCapacity(CDeviceEngine& e, const Answer& a) {
   return 0;
 }
 
+int OnReadAnswer(CDeviceEngine& e, const Answer& a) {
+  e.StoreReadAnswer(a.text.substr(a.word));
+  return 0;
+}
+
 int OnPositionFirst(CDeviceEngine& e, const Answer& a) {
   e.StorePositionSentence(FramedSentence(a.text), true);
   return 0;
@@ -216,7 +221,7 @@ constexpr Rule kRules[] = {
     {false, "LOG113", 0, 0, kNone, OnLinkMode},
     {false, "PSRFTXTErase now", 0, 0, AnswerEvent::kEraseDone, nullptr},
     {false, "LOG114", 0, 0, kNone, OnPoiAnswer},
-    {false, "LOG115", 0, 0, AnswerEvent::kLog115, nullptr},
+    {false, "LOG115", 0, 0, AnswerEvent::kLog115, OnReadAnswer},
     {false, "Varnelco", 0, 0, kNone, OnIdentification},
     {false, "Capacity", 0, 0, kNone, OnCapacity},
     {false, "GPGGA", 0, flag_b::kPositionText, kNone, OnPositionFirst},
@@ -225,11 +230,13 @@ constexpr Rule kRules[] = {
     {false, "GPRMC", 0, flag_b::kPositionText, kNone, OnPositionNext},
 };
 
-// Taking one block into the transfer buffer, only where it fits: a device that
-// sends more than was asked for must not write past the buffer.
+// Taking one block into the transfer buffer, only where it fits the track and
+// the request: a device that sends more than was asked for must not write past
+// the buffer.
 void TakeBlock(CDeviceEngine& e, const uint8_t* payload, uint8_t length) {
   TransferState& t = e.transfer;
-  if (static_cast<size_t>(t.write_offset) + length > t.buffer.size()) {
+  if (static_cast<size_t>(t.write_offset) + length > t.buffer.size() ||
+      static_cast<uint64_t>(t.bytes_received) + length > t.bytes_expected) {
     ++t.oversize_blocks;
     return;
   }
@@ -335,6 +342,16 @@ void CDeviceEngine::StorePositionSentence(std::string_view framed, bool replace)
     return;
   }
   if (position_text_.size() + framed.size() < kPositionTextSize) position_text_.append(framed);
+}
+
+void CDeviceEngine::StoreReadAnswer(std::string_view text) {
+  std::lock_guard<std::mutex> lock(read_answer_mutex_);
+  read_answer_.assign(text);
+}
+
+std::string CDeviceEngine::TakeReadAnswer() {
+  std::lock_guard<std::mutex> lock(read_answer_mutex_);
+  return std::move(read_answer_);
 }
 
 std::string CDeviceEngine::position_text() const {

@@ -90,6 +90,21 @@ struct TrackHeaderAnswer {
   uint32_t start_address = 0;
 };
 
+// One row of the track-header table, in the device's header order.
+struct TrackHeaderRecord {
+  uint32_t valid = 0;  // 1 when the device returned the header
+  uint32_t selected = 0;
+  uint32_t header_value = 0;  // start date YYMMDD
+  uint8_t record_format = 0;  // 0, 1, 2: 12-, 16-, 20-byte records
+  uint32_t record_count = 0;
+  uint32_t start_address = 0;
+};
+
+// Bytes of one log record of a format; 0 for an unknown format.
+inline uint32_t RecordSize(uint8_t format) {
+  return format == 0 ? 12 : format == 1 ? 16 : format == 2 ? 20 : 0;
+}
+
 struct FlashUsage {
   uint16_t value1 = 0;
   uint32_t value2 = 0;
@@ -108,12 +123,12 @@ struct PositionReport {
   float extra1 = 0, extra2 = 0;
 };
 
-// State of one "$LOG102" data transfer; prepared by the track download before
-// it sends 102, filled by the link thread.
+// State of a "$LOG102" data transfer: the track being read and the current
+// request. Prepared by the track download, filled by the link thread.
 struct TransferState {
-  std::vector<uint8_t> buffer;
-  uint32_t write_offset = 0;
-  uint32_t bytes_received = 0;
+  std::vector<uint8_t> buffer;  // the whole track
+  uint32_t write_offset = 0;    // bytes of the track stored so far
+  uint32_t bytes_received = 0;  // of the current request
   uint32_t bytes_expected = 0;
   uint16_t last_index = 0;
   bool first_seen = false;
@@ -121,15 +136,24 @@ struct TransferState {
   bool error = false;
   uint32_t track_bytes = 0;
   std::atomic<uint32_t> overall_received{0};
-  // Blocks the device sent beyond what the buffer holds: refused, counted.
+  // Blocks that would not fit the track or the request: refused, counted.
   uint32_t oversize_blocks = 0;
 
-  void Prepare(uint32_t expected) {
-    buffer.assign(expected, 0xFF);
-    write_offset = bytes_received = 0;
+  void BeginTrack(uint32_t total) {
+    buffer.assign(total, 0xFF);
+    write_offset = track_bytes = 0;
+  }
+  void BeginRequest(uint32_t expected) {
+    bytes_received = 0;
     bytes_expected = expected;
     last_index = 0;
-    first_seen = complete = error = false;
+    first_seen = complete = false;
+  }
+  // A single request of `expected` bytes into a buffer of that size.
+  void Prepare(uint32_t expected) {
+    BeginTrack(expected);
+    BeginRequest(expected);
+    error = false;
   }
 };
 

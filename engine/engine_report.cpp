@@ -9,8 +9,16 @@ CDeviceEngine::CDeviceEngine() {
   receiver.SetBinaryStopHandler([this] { OnBinaryProtocol(); });
 }
 
+// Teardown: every thread ends and is joined before the port and files go.
 CDeviceEngine::~CDeviceEngine() {
+  StopAllThreads();
+  CloseTrackFile();
   ClosePort();
+}
+
+void CDeviceEngine::CloseTrackFile() {
+  if (track_file_ != nullptr) std::fclose(track_file_);
+  track_file_ = nullptr;
 }
 
 void CDeviceEngine::ReportStatus(int string_id, bool replace_last) {

@@ -7,11 +7,42 @@
 namespace tessor {
 
 // Every fixed pause and time-out of the device protocol, in milliseconds at
-// real speed. Tests run the engine with a scale factor below 1.
+// real speed, in one place. Tests run the engine with a scale factor below 1.
 namespace timing {
+// Link thread.
 inline constexpr int kLinkPollMs = 100;
-inline constexpr int kRefusalPauseMs = 100;
 inline constexpr int kWriteTimeoutMs = 2000;
+inline constexpr int kRefusalPauseMs = 100;
+// Threads.
+inline constexpr int kStopThreadWaitMs = 5000;
+// Short operations: sleeps after a queued command.
+inline constexpr int kQueuedAnswerMs = 300;
+inline constexpr int kLoggerConfigAnswerMs = 500;
+inline constexpr int kAlertRangesAnswerMs = 2000;
+inline constexpr int kFlashUsageWaitMs = 3000;
+// Long operations.
+inline constexpr int kTrackHeaderWaitMs = 5000;
+inline constexpr int kBusyRetryPauseMs = 100;
+inline constexpr int kDeviceNameWaitMs = 3000;
+inline constexpr int kLinkModePauseMs = 100;
+inline constexpr int kLinkModeWaitMs = 3000;
+inline constexpr int kVersionWaitMs = 3000;
+inline constexpr int kEraseReportWaitMs = 3000;
+inline constexpr int kEraseQuietWaitMs = 2000;
+inline constexpr int kEraseRoundPauseMs = 500;
+// Connect, handshake and disconnect.
+inline constexpr int kConnectPauseMs = 100;
+inline constexpr int kDisconnectPauseMs = 200;
+inline constexpr int kHandshakeStartPauseMs = 1000;
+inline constexpr int kHandshakeRoundPauseMs = 500;
+inline constexpr int kConfigWaitMs = 2000;
+inline constexpr int kHandshakeStepPauseMs = 100;
+inline constexpr int kHandshakeNoTracksPauseMs = 3000;
+inline constexpr int kHandshakeEndPauseMs = 1000;
+// Database transfer.
+inline constexpr int kBlockAckWaitMs = 500;
+inline constexpr int kBlockRetryPauseMs = 1000;
+inline constexpr int kReadPieceWaitMs = 3000;
 }  // namespace timing
 
 class TimingScale {

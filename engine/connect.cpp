@@ -1,0 +1,222 @@
+#include "engine/device_engine.h"
+#include "engine/string_table.h"
+#include "engine/timing.h"
+
+namespace tessor {
+
+void CDeviceEngine::ResetForConnect() {
+  link_flag = false;
+  operation_running = false;
+  {
+    std::lock_guard<std::mutex> lock(headers_mutex);
+    track_headers.clear();
+    valid_headers.clear();
+  }
+  TimingScale::Pause(timing::kConnectPauseMs);
+  if (worker_running.load()) {
+    worker_running = false;
+    TimingScale::Pause(timing::kConnectPauseMs);
+  }
+  // The previous link thread ends on the cleared flag; it must be gone before
+  // the ring and the receiver are reset under it.
+  StopThread(kSlotLink);
+  receiver.Reset();
+  ring.Clear();
+  link_status = 0;
+  queued_commands = 0;
+  flags_a = 0;
+  flags_b = 0;
+  ClosePort();
+}
+
+int CDeviceEngine::Connect(int number) {
+  connect_progress = false;
+  device_name_present = false;
+  int result = kResultOk;
+  if (link_flag.load() && number == port_number) {
+    busy_flag = false;
+    result = kResultAlreadyRunning;
+  } else {
+    ResetForConnect();
+    port_number = static_cast<uint8_t>(number);
+    const int opened = OpenPort();
+    if (opened != kResultOk) return opened;
+    link_flag = true;
+    busy_flag = false;
+    if (StartThread(kSlotLink, &CDeviceEngine::LinkThread) != kResultOk) {
+      link_flag = false;
+      return kResultThreadStart;
+    }
+  }
+  if (operation_running.load()) return kResultAlreadyRunning;
+  // A handshake that has just ended may still be leaving its loop: it must be
+  // gone before the flag that keeps it looping is set again.
+  if (!JoinEnded(kSlotHandshake)) return kResultAlreadyRunning;
+
+  total_track_data_size = 0;
+  transfer.overall_received = 0;
+  operation_running = true;
+  ignore_blocks = true;
+  if (worker_running.load()) {
+    worker_running = false;
+    TimingScale::Pause(timing::kConnectPauseMs);
+  }
+  TimingScale::Pause(timing::kConnectPauseMs);
+
+  if (QueryFlashUsage(nullptr) == kResultNoAnswer) {
+    link_flag = false;
+    operation_running = false;
+    ReportStatus(kStrNoDataIn);
+    PostNotification(WM_DEV_OPERATION_END, 1, 0);
+    return kResultDeviceSilent;
+  }
+  if (StartThread(kSlotHandshake, &CDeviceEngine::HandshakeThread) != kResultOk) {
+    operation_running = false;
+    return kResultThreadStart;
+  }
+  device_name_present = QueryDeviceName() == 1 && !device_name.empty();
+  TimingScale::Pause(timing::kConnectPauseMs);
+  QueryVersion();
+  TimingScale::Pause(timing::kConnectPauseMs);
+  if (QueryDatabaseInfo()) return result;
+
+  ReportStatus(kStrNoVeld);
+  PostNotification(WM_DEV_PROGRESS_RESET, 0, 0);
+  PostNotification(WM_DEV_OPERATION_END, 1, 0);
+  connect_progress = true;
+  return kResultNoDatabase;
+}
+
+// One round of the configuration phase: ask for "LOG108" and, when it comes,
+// size the header table. Returns false when the handshake has to end.
+bool CDeviceEngine::HandshakeConfigurationStep(int* retries, bool* headers_phase) {
+  ClearB(flag_b::kConfiguration);
+  config.speed_filter = -1;
+  config.position_value = -1;
+  config.data_type = 0;
+  config.memory_full = 1;
+  config.log_type = 0;
+  config.log_interval = 15;
+  config.value6 = 0;
+  for (uint32_t& v : config.value9_14) v = 0;
+  config.track_header_count = 0;
+  AutoResetEvent& answered = event(AnswerEvent::kLog108);
+  answered.Reset();
+  QueueCommand(queue_bit::k108);
+  if (answered.Wait(TimingScale::Ms(timing::kConfigWaitMs))) {
+    busy_flag = true;
+    if (flags_b.load() & flag_b::kConfiguration) {
+      ClearB(flag_b::kConfiguration);
+      const uint32_t n = config.track_header_count;
+      std::lock_guard<std::mutex> lock(headers_mutex);
+      track_headers.assign(n, TrackHeaderRecord{});
+      valid_headers.clear();
+      args.header_index = static_cast<int32_t>(n) - 1;
+      *headers_phase = true;
+    }
+    answered.Reset();
+    busy_flag = false;
+    *retries = 0;
+  } else if (Busy()) {
+    ClearB(flag_b::kBusy);
+    busy_value = 0;
+  } else if (*retries >= 3) {
+    // The loop ends on the cleared flag and leaves the link mode as usual.
+    operation_running = false;
+    ReportStatusText("Connection failure, please check device");
+    handshake_done = true;
+  } else {
+    ++*retries;
+  }
+  TimingScale::Pause(timing::kHandshakeStepPauseMs);
+  return true;
+}
+
+void CDeviceEngine::FinishHeaders() {
+  operation_running = false;
+  handshake_done = true;
+  ReportStatus(248);
+  std::lock_guard<std::mutex> lock(headers_mutex);
+  valid_headers.clear();
+  for (uint32_t i = 0; i < track_headers.size(); ++i) {
+    if (track_headers[i].valid) valid_headers.push_back(i);
+  }
+}
+
+// One round of the header phase, from the last header down to 0.
+bool CDeviceEngine::HandshakeHeaderStep(int* retries) {
+  size_t count;
+  {
+    std::lock_guard<std::mutex> lock(headers_mutex);
+    count = track_headers.size();
+  }
+  if (count == 0) {
+    ReportStatus(248);
+    operation_running = false;
+    handshake_done = true;
+    SetLinkMode(2, false);
+    TimingScale::Pause(timing::kHandshakeNoTracksPauseMs);
+    return false;
+  }
+  const int index = args.header_index;
+  const int result = QueryTrackHeader(index);
+  if (result == kResultOk || result == kResultNoSuchRecord) {
+    TrackHeaderRecord record;
+    if (result == kResultOk) {
+      record.valid = 1;
+      record.header_value = track_header.header_value;
+      record.record_format = track_header.record_format;
+      record.record_count = track_header.record_count;
+      record.start_address = track_header.start_address;
+      total_track_data_size += record.record_count * RecordSize(record.record_format);
+    }
+    {
+      std::lock_guard<std::mutex> lock(headers_mutex);
+      if (static_cast<size_t>(index) < track_headers.size()) track_headers[index] = record;
+    }
+    if (index > 0) {
+      args.header_index = index - 1;
+    } else {
+      FinishHeaders();
+    }
+  } else if (*retries >= 3) {
+    ReportStatus(196);
+    operation_running = false;
+    handshake_done = true;
+  } else {
+    ++*retries;
+  }
+  TimingScale::Pause(timing::kHandshakeStepPauseMs);
+  return true;
+}
+
+void CDeviceEngine::HandshakeThread() {
+  handshake_done = false;
+  connect_progress = true;
+  SetLinkMode(3, true);
+  TimingScale::Pause(timing::kHandshakeStartPauseMs);
+  bool headers_phase = false;
+  int retries = 0;
+  while (operation_running.load()) {
+    TimingScale::Pause(timing::kHandshakeRoundPauseMs);
+    const bool go_on = headers_phase ? HandshakeHeaderStep(&retries)
+                                     : HandshakeConfigurationStep(&retries, &headers_phase);
+    if (!go_on) return;
+  }
+  SetLinkMode(2, false);
+  TimingScale::Pause(timing::kHandshakeEndPauseMs);
+}
+
+int CDeviceEngine::Disconnect() {
+  operation_running = false;
+  TimingScale::Pause(timing::kDisconnectPauseMs);
+  worker_running = false;
+  TimingScale::Pause(timing::kDisconnectPauseMs);
+  link_flag = false;
+  TimingScale::Pause(timing::kDisconnectPauseMs);
+  CloseTrackFile();
+  ClosePort();
+  return kResultOk;
+}
+
+}  // namespace tessor

@@ -1,0 +1,119 @@
+#include <cstdio>
+
+#include "engine/device_engine.h"
+#include "engine/string_table.h"
+#include "engine/timing.h"
+
+namespace tessor {
+
+int CDeviceEngine::QueryTrackHeader(int index) {
+  AutoResetEvent& answered = event(AnswerEvent::kLog101);
+  while (link_flag.load()) {
+    ClearB(flag_b::kTrackHeader);
+    ClearA(flag_a::kLog101None);
+    args.header_index = index;
+    const int sent = SendCommand(101);
+    if (sent == kResultBadArgument || sent == kResultUnknownCommand) return kResultNoAnswerRetries;
+    if (answered.Wait(TimingScale::Ms(timing::kTrackHeaderWaitMs))) {
+      busy_flag = true;
+      const bool header = flags_b.load() & flag_b::kTrackHeader;
+      const bool none = flags_a.load() & flag_a::kLog101None;
+      if (header) ClearB(flag_b::kTrackHeader);
+      if (none && !header) ClearA(flag_a::kLog101None);
+      answered.Reset();
+      busy_flag = false;
+      if (header) return kResultOk;
+      if (none) return kResultNoSuchRecord;
+      continue;  // signalled without an answer of ours: ask again
+    }
+    if (!Busy()) return kResultNoAnswerRetries;
+    // A busy device is waited for without counting a try.
+    ClearB(flag_b::kBusy);
+    busy_value = 0;
+    TimingScale::Pause(timing::kBusyRetryPauseMs);
+  }
+  return kResultNoAnswerRetries;
+}
+
+// Sends a command and waits for its event, up to `rounds` time-outs while the
+// link holds. Returns 1 when the event came, 0 otherwise.
+int CDeviceEngine::WaitRounds(AnswerEvent e, int rounds, int wait_ms, int command) {
+  for (int timeouts = 0; timeouts < rounds && link_flag.load();) {
+    SendCommand(command);
+    if (event(e).Wait(TimingScale::Ms(wait_ms))) return 1;
+    ++timeouts;
+  }
+  return 0;
+}
+
+int CDeviceEngine::QueryDeviceName() {
+  event(AnswerEvent::kLog111).Reset();
+  return WaitRounds(AnswerEvent::kLog111, 5, timing::kDeviceNameWaitMs, 111);
+}
+
+int CDeviceEngine::SetLinkMode(int mode, bool notify) {
+  args.link_mode = mode;
+  if (mode != 3) SetLogSwitches(0, 0);
+  TimingScale::Pause(timing::kLinkModePauseMs);
+  log113_result = 0;
+  event(AnswerEvent::kLog113).Reset();
+  if (!WaitRounds(AnswerEvent::kLog113, 3, timing::kLinkModeWaitMs, 113)) return 0;
+  if (mode == 3) return 0;
+  if (notify) ShowMessage(LoadString(115));
+  return 1;
+}
+
+void CDeviceEngine::QueryVersion() {
+  if (!WaitRounds(AnswerEvent::kVersion, 3, timing::kVersionWaitMs, kCommandVersion)) return;
+  char line[256];
+  std::snprintf(line, sizeof line, "%s  %d    %d", LoadString(157),
+                static_cast<int>(firmware_version), static_cast<int>(capacity));
+  ReportStatusText(line);
+}
+
+void CDeviceEngine::WaitEraseDone() {
+  AutoResetEvent& report = event(AnswerEvent::kEraseDone);
+  PostNotification(WM_DEV_ERASE_BUSY, 0, 0);
+  report.Reset();
+  erasing = 1;
+  while (link_flag.load()) {
+    upload_finished = 0;
+    if (report.Wait(TimingScale::Ms(timing::kEraseReportWaitMs))) {
+      PostNotification(WM_DEV_ERASE_BUSY, 0, 0);
+      ReportStatus(148);
+    } else {
+      PostNotification(WM_DEV_ERASE_DONE, 0, 0);
+      ReportStatus(149, true);
+      break;
+    }
+    TimingScale::Pause(timing::kEraseRoundPauseMs);
+  }
+  erasing = 0;
+}
+
+void CDeviceEngine::WaitEraseQuiet() {
+  AutoResetEvent& report = event(AnswerEvent::kEraseDone);
+  report.Reset();
+  while (link_flag.load()) {
+    upload_finished = 0;
+    if (!report.Wait(TimingScale::Ms(timing::kEraseQuietWaitMs))) break;
+    TimingScale::Pause(timing::kEraseRoundPauseMs);
+  }
+}
+
+void CDeviceEngine::SetOutputFolder(const std::string& path) {
+  output_folder = path;
+  if (output_folder.size() > 1 && output_folder.back() == '/') output_folder.pop_back();
+}
+
+int CDeviceEngine::StartDatabaseUpload() {
+  worker_running = true;
+  return StartThread(kSlotDatabaseUpload, &CDeviceEngine::DatabaseUploadThread);
+}
+
+int CDeviceEngine::StartDatabaseDownload() {
+  worker_running = true;
+  return StartThread(kSlotDatabaseDownload, &CDeviceEngine::DatabaseDownloadThread);
+}
+
+}  // namespace tessor

@@ -1,0 +1,111 @@
+#include "engine/device_engine.h"
+#include "engine/timing.h"
+
+namespace tessor {
+
+// The device reported itself busy ("LOG000" with value 1).
+bool CDeviceEngine::Busy() const {
+  return (flags_b.load() & flag_b::kBusy) != 0 && busy_value == 1;
+}
+
+namespace {
+// The answer to a setting: busy, refused, accepted, or nothing at all.
+int SettingResult(const CDeviceEngine& e, bool busy, uint32_t refused, int refused_code,
+                  uint32_t accepted) {
+  if (busy) return kResultDeviceBusy;
+  const uint32_t a = e.flags_a.load();
+  if (a & refused) return refused_code;
+  if (a & accepted) return kResultOk;
+  return kResultNoAnswer;
+}
+}  // namespace
+
+int CDeviceEngine::QueryBattery(uint8_t* value) {
+  ClearB(flag_b::kBusy | flag_b::kLog003 | flag_b::kBattery);
+  QueueCommand(queue_bit::k004);
+  TimingScale::Pause(timing::kQueuedAnswerMs);
+  if (Busy()) return kResultDeviceBusy;
+  if ((flags_b.load() & flag_b::kBattery) == 0) return kResultNoAnswer;
+  if (value != nullptr) *value = battery_value;
+  return kResultOk;
+}
+
+int CDeviceEngine::QueryFlashUsage(FlashUsage* usage) {
+  ClearB(flag_b::kBusy | flag_b::kLog003 | flag_b::kBattery | flag_b::kFlashUsage);
+  QueueCommand(queue_bit::k100);
+  event(AnswerEvent::kLog100).Wait(TimingScale::Ms(timing::kFlashUsageWaitMs));
+  if (Busy()) return kResultDeviceBusy;
+  if ((flags_b.load() & flag_b::kFlashUsage) == 0) return kResultNoAnswer;
+  if (usage != nullptr) *usage = flash_usage;
+  return kResultOk;
+}
+
+int CDeviceEngine::SetLogSwitches(int log, int nmea) {
+  ClearB(flag_b::kBusy);
+  ClearA(flag_a::kLog103Ok | flag_a::kLog103Refused);
+  args.log_switch = log != 0;
+  args.nmea_switch = nmea != 0;
+  QueueCommand(queue_bit::k103);
+  TimingScale::Pause(timing::kQueuedAnswerMs);
+  return SettingResult(*this, Busy(), flag_a::kLog103Refused, kResultLog103Refused,
+                       flag_a::kLog103Ok);
+}
+
+int CDeviceEngine::SetLoggerConfig(int log_type, uint32_t interval, int data_type,
+                                   int memory_full) {
+  ClearB(flag_b::kBusy);
+  ClearA(flag_a::kLog104Ok | flag_a::kLog104Refused);
+  args.log_type = static_cast<uint8_t>(log_type);
+  args.log_interval = interval;
+  args.data_type = static_cast<uint8_t>(data_type);
+  args.memory_full = static_cast<uint8_t>(memory_full);
+  QueueCommand(queue_bit::k104);
+  TimingScale::Pause(timing::kLoggerConfigAnswerMs);
+  return SettingResult(*this, Busy(), flag_a::kLog104Refused, kResultLog104Refused,
+                       flag_a::kLog104Ok);
+}
+
+int CDeviceEngine::SetAlertRanges(int critical, int notification) {
+  ClearB(flag_b::kBusy);
+  ClearA(flag_a::kAlertSaved | flag_a::kLog116Refused);
+  args.alert_values[0] = 4096;
+  args.alert_values[1] = critical;
+  args.alert_values[2] = notification;
+  QueueCommand(queue_bit::k116);
+  TimingScale::Pause(timing::kAlertRangesAnswerMs);
+  return SettingResult(*this, Busy(), flag_a::kLog116Refused, kResultLog116Refused,
+                       flag_a::kAlertSaved);
+}
+
+int CDeviceEngine::SetSpeedFilter(int32_t value) {
+  ClearB(flag_b::kBusy);
+  ClearA(flag_a::kLog105Ok | flag_a::kLog105Refused);
+  args.speed_filter = value;
+  QueueCommand(queue_bit::k105);
+  TimingScale::Pause(timing::kQueuedAnswerMs);
+  return SettingResult(*this, Busy(), flag_a::kLog105Refused, kResultLog105Refused,
+                       flag_a::kLog105Ok);
+}
+
+int CDeviceEngine::QueryLoggerConfig(LoggerConfig* out) {
+  ClearB(flag_b::kBusy | flag_b::kConfiguration);
+  QueueCommand(queue_bit::k108);
+  TimingScale::Pause(timing::kQueuedAnswerMs);
+  if (Busy()) return kResultDeviceBusy;
+  if ((flags_b.load() & flag_b::kConfiguration) == 0) return kResultNoAnswer;
+  poi.count = config.value(13);
+  if (out != nullptr) *out = config;
+  return kResultOk;
+}
+
+int CDeviceEngine::EraseLog() {
+  ClearB(flag_b::kBusy);
+  ClearA(flag_a::kLog109Ok | flag_a::kLog109Refused);
+  args.erase_value = -1;
+  QueueCommand(queue_bit::k109);
+  TimingScale::Pause(timing::kQueuedAnswerMs);
+  return SettingResult(*this, Busy(), flag_a::kLog109Refused, kResultLog109Refused,
+                       flag_a::kLog109Ok);
+}
+
+}  // namespace tessor

@@ -1,0 +1,145 @@
+#include "logger/nmea_conversion.h"
+
+#include <cmath>
+
+#include "engine/device_engine.h"
+#include "engine/framing.h"
+#include "engine/string_table.h"
+#include "logger/log_record.h"
+
+namespace tessor {
+
+namespace {
+
+constexpr float kDegreesPerRadian = 57.29578f;
+constexpr float kKmhPerKnot = 1.852f;
+constexpr int kDaysInMonth[13] = {0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+
+struct TrackDate {
+  int day, month, year;  // year as two digits
+
+  static TrackDate FromHeader(uint32_t value) {
+    return {static_cast<int>(value % 100), static_cast<int>((value / 100) % 100),
+            static_cast<int>((value / 10000) % 100)};
+  }
+
+  // Midnight passed: one day on, through month and year ends.
+  void Advance() {
+    ++day;
+    if (month == 2) {
+      const int y = 2000 + year;
+      const bool leap = y % 4 == 0 && (y % 100 != 0 || y % 400 == 0);
+      const int length = leap ? 29 : 28;
+      if (day > length) day -= length, month = 3;
+    } else if (month >= 1 && month <= 12 && day > kDaysInMonth[month]) {
+      day -= kDaysInMonth[month];
+      if (++month > 12) month = 1, year = (year + 1) % 100;
+    }
+    // A header month outside 1..12 has no length to pass: the day just counts on.
+  }
+};
+
+struct Coordinate {
+  int degrees;
+  float minutes;
+  char hemisphere;
+};
+
+Coordinate Split(float value, char positive, char negative) {
+  const auto degrees = static_cast<int16_t>(value);
+  return {std::abs(static_cast<int>(degrees)), std::fabs(value - degrees) * 60.0f,
+          value < 0 ? negative : positive};
+}
+
+// The first failing check of a record, as its string number; 0 when it passes.
+int CheckRecord(const LogRecord& r, int type, float lat, float lon) {
+  if (r.hour > 24 || r.minute > 60 || r.second > 60) return 172;
+  if (std::isnan(lat) || lat > 90.0f || lat < -90.0f) return 173;
+  if (lat == 0.0f) return -1;
+  if (std::isnan(lon) || lon > 180.0f || lon < -180.0f) return 174;
+  if (lon == 0.0f) return -1;
+  if (type >= 1 && std::isnan(r.altitude)) return 175;
+  if (type == 2 && std::isnan(r.speed)) return 176;
+  return 0;
+}
+
+std::string Framed(const char* text) {
+  return FramedSentence(text);
+}
+
+void WritePoint(const LogRecord& r, int type, float lat, float lon, const TrackDate& date,
+                const std::function<void(std::string_view)>& write) {
+  const Coordinate la = Split(lat, 'N', 'S'), lo = Split(lon, 'E', 'W');
+  const float knots = type == 2 ? r.speed / kKmhPerKnot : 0.0f;
+  char text[256];
+  if (type == 0) {
+    std::snprintf(text, sizeof text,
+                  "$GPGGA,%02d%02d%02d.000,%.2d%07.4f,%c,%.3d%07.4f,%c,%d,00,,0.0,M,0.0,M,,0000",
+                  r.hour, r.minute, r.second, la.degrees, la.minutes, la.hemisphere, lo.degrees,
+                  lo.minutes, lo.hemisphere, 1);
+  } else {
+    std::snprintf(text, sizeof text,
+                  "$GPGGA,%02d%02d%02d.000,%.2d%07.4f,%c,%.3d%07.4f,%c,%d,00,,%06.1f,M,0.0,M,,0000",
+                  r.hour, r.minute, r.second, la.degrees, la.minutes, la.hemisphere, lo.degrees,
+                  lo.minutes, lo.hemisphere, 1, r.altitude);
+  }
+  write(Framed(text));
+  std::snprintf(
+      text, sizeof text,
+      "$GPRMC,%02d%02d%02d.000,A,%.2d%07.4f,%c,%.3d%07.4f,%c,%06.2f,15.15,%02d%02d%02d,,,E", r.hour,
+      r.minute, r.second, la.degrees, la.minutes, la.hemisphere, lo.degrees, lo.minutes,
+      lo.hemisphere, knots, date.day, date.month, date.year);
+  write(Framed(text));
+}
+
+}  // namespace
+
+ConversionResult ConvertRecords(uint32_t start_date, int data_type, std::span<const uint8_t> bytes,
+                                const std::function<void(std::string_view)>& write,
+                                const std::function<void(const std::string&)>& status) {
+  ConversionResult result;
+  const size_t size = LogRecord::Size(data_type);
+  if (size == 0) return result;
+  result.records = static_cast<long>(bytes.size() / size);
+  TrackDate date = TrackDate::FromHeader(start_date);
+  long previous = 0;
+  bool first_seen = false;
+  for (long i = 0; i < result.records; ++i) {
+    const LogRecord r = LogRecord::Read(bytes.data() + i * size, data_type);
+    const float lat = r.latitude * kDegreesPerRadian;
+    const float lon = r.longitude * kDegreesPerRadian;
+    int failed = CheckRecord(r, data_type, lat, lon);
+    if (failed < 0) continue;  // exactly 0.0: no fix, skipped without a word
+    const long time = r.hour * 10000L + r.minute * 100L + r.second;
+    if (failed == 0 && first_seen && time > 235959) failed = 172;
+    if (failed != 0) {
+      ++result.errors;
+      status(LoadString(failed) + std::to_string(i));
+      continue;
+    }
+    if (first_seen && time <= previous) date.Advance();
+    first_seen = true;
+    previous = time;
+    WritePoint(r, data_type, lat, lon, date, write);
+    ++result.points;
+  }
+  char line[160];
+  std::snprintf(line, sizeof line, "%s  %ld  %s  %ld", LoadString(192), result.errors,
+                LoadString(193), result.records);
+  status(line);
+  return result;
+}
+
+int ConvertTrackToNmea(uint32_t start_date, std::FILE* file, CDeviceEngine& engine, int data_type,
+                       const uint8_t* buffer) {
+  const size_t bytes = engine.transfer.track_bytes;
+  ConvertRecords(
+      start_date, data_type, std::span<const uint8_t>(buffer, bytes),
+      [file](std::string_view line) {
+        if (file != nullptr) std::fwrite(line.data(), 1, line.size(), file);
+      },
+      [&engine](const std::string& line) { engine.ReportStatusText(line); });
+  return 0;
+}
+
+}  // namespace tessor

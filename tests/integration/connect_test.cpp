@@ -1,0 +1,117 @@
+#include "device_fixture.h"
+#include "engine/string_table.h"
+
+namespace tessor {
+namespace {
+
+using test::DeviceFixture;
+
+devsim::TrackSpec Track(uint32_t date, int format, size_t records) {
+  devsim::TrackSpec t;
+  t.date = date;
+  t.format = format;
+  t.records.assign(records * devsim::RecordSize(format), 0x5A);
+  return t;
+}
+
+class Connect : public DeviceFixture {};
+
+TEST_F(Connect, NoTracksAndNoDatabase) {
+  StartDevice(devsim::Scenario{});
+  EXPECT_EQ(engine_.Connect(1), kResultNoDatabase);
+  EXPECT_TRUE(HasLine(LoadString(159)));
+  EXPECT_TRUE(HasLine(LoadString(kStrNoVeld)));
+  EXPECT_TRUE(HasNotification(WM_DEV_PROGRESS_RESET, 0, 0));
+  EXPECT_TRUE(HasNotification(WM_DEV_OPERATION_END, 1, 0));
+  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }));
+  EXPECT_TRUE(HasLine(LoadString(248)));
+  std::lock_guard<std::mutex> lock(engine_.headers_mutex);
+  EXPECT_TRUE(engine_.track_headers.empty());
+  EXPECT_TRUE(engine_.valid_headers.empty());
+}
+
+TEST_F(Connect, ReadsHeadersNameVersionAndCoverage) {
+  devsim::Scenario s;
+  s.name = "Road Logger";
+  s.firmware = 208;
+  s.capacity = 4194304;
+  s.database = MakeImage(3);
+  s.tracks = {Track(70314, 2, 10), devsim::TrackSpec{}, Track(71231, 0, 7)};
+  s.tracks[1].refused = true;
+  StartDevice(s);
+  EXPECT_EQ(engine_.Connect(1), kResultOk);
+  EXPECT_EQ(engine_.device_name, "Road Logger");
+  EXPECT_TRUE(engine_.device_name_present);
+  EXPECT_EQ(engine_.firmware_version, 208);
+  EXPECT_EQ(engine_.capacity, 4194304);
+  EXPECT_TRUE(HasLine(std::string(LoadString(157)) + "  208    4194304"));
+  EXPECT_FLOAT_EQ(engine_.coverage.min_latitude, 0.75f);
+  EXPECT_FLOAT_EQ(engine_.coverage.min_longitude, -1.39f);
+  // The header is read in a piece of 32 and one of 8.
+  EXPECT_TRUE(HasNotification(WM_DEV_PROGRESS, 0, 40));
+  EXPECT_TRUE(HasNotification(WM_DEV_PROGRESS, 32, 40));
+  EXPECT_TRUE(HasNotification(WM_DEV_PROGRESS, 40, 40));
+
+  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }));
+  EXPECT_TRUE(HasLine(LoadString(248)));
+  std::lock_guard<std::mutex> lock(engine_.headers_mutex);
+  ASSERT_EQ(engine_.track_headers.size(), 3u);
+  EXPECT_EQ(engine_.valid_headers, (std::vector<uint32_t>{0, 2}));
+  EXPECT_EQ(engine_.track_headers[0].header_value, 70314u);
+  EXPECT_EQ(engine_.track_headers[0].record_count, 10u);
+  EXPECT_EQ(engine_.track_headers[1].valid, 0u);
+  EXPECT_EQ(engine_.track_headers[2].record_format, 0);
+  EXPECT_EQ(engine_.total_track_data_size, 10u * 20 + 7u * 12);
+}
+
+TEST_F(Connect, BusyHeaderQueryIsRepeatedWithoutCountingATry) {
+  devsim::Scenario s;
+  s.tracks = {Track(70314, 1, 4)};
+  s.faults.busy = {{101, 4}};
+  StartDevice(s);
+  engine_.Connect(1);
+  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }, 30000));
+  EXPECT_TRUE(HasLine(LoadString(248)));
+  EXPECT_FALSE(HasLine(LoadString(196)));
+  std::lock_guard<std::mutex> lock(engine_.headers_mutex);
+  EXPECT_EQ(engine_.valid_headers, (std::vector<uint32_t>{0}));
+}
+
+TEST_F(Connect, SilentDeviceGives32) {
+  devsim::Scenario s;
+  s.faults.silent = {{100, 5}};
+  StartDevice(s);
+  EXPECT_EQ(engine_.Connect(1), kResultDeviceSilent);
+  EXPECT_TRUE(HasLine(LoadString(kStrNoDataIn)));
+  EXPECT_TRUE(HasNotification(WM_DEV_OPERATION_END, 1, 0));
+  EXPECT_FALSE(engine_.link_flag.load());
+}
+
+TEST_F(Connect, OnTheLinkedPortWhileHandshakingAndAfter) {
+  devsim::Scenario s;
+  s.tracks = {Track(70314, 2, 3), Track(70315, 2, 3)};
+  s.database = MakeImage(2);
+  StartDevice(s);
+  ASSERT_EQ(engine_.Connect(1), kResultOk);
+  EXPECT_EQ(engine_.StartTrackDownload(), kResultHandshakeRunning);
+  const int fd = engine_.port.fd();
+  if (!engine_.handshake_done.load()) {
+    EXPECT_EQ(engine_.Connect(1), kResultAlreadyRunning);
+  }
+  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }));
+  // Linked and idle: the handshake runs again on the open port.
+  EXPECT_EQ(engine_.Connect(1), kResultAlreadyRunning);
+  EXPECT_EQ(engine_.port.fd(), fd);
+  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load() && !engine_.operation_running; }));
+  std::lock_guard<std::mutex> lock(engine_.headers_mutex);
+  EXPECT_EQ(engine_.valid_headers.size(), 2u);
+}
+
+TEST_F(Connect, PortErrors) {
+  StartDevice(devsim::Scenario{});
+  EXPECT_EQ(engine_.Connect(2), kResultPortOpen);  // no such port
+  EXPECT_FALSE(engine_.link_flag.load());
+}
+
+}  // namespace
+}  // namespace tessor
