@@ -135,9 +135,15 @@ std::optional<Received> SimClient::Parse(Clock::time_point deadline) {
   return r;
 }
 
-std::vector<Received> SimClient::Drain(std::chrono::milliseconds quiet) {
+std::vector<Received> SimClient::Drain(std::chrono::milliseconds quiet,
+                                       std::chrono::milliseconds limit) {
+  const auto end = Clock::now() + limit;
   std::vector<Received> out;
-  while (auto r = Next(quiet)) out.push_back(std::move(*r));
+  while (Clock::now() < end) {
+    auto r = Next(quiet);
+    if (!r) break;
+    out.push_back(std::move(*r));
+  }
   return out;
 }
 

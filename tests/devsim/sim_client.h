@@ -33,8 +33,9 @@ class SimClient {
 
   // The next sentence within the time-out.
   std::optional<Received> Next(std::chrono::milliseconds timeout = std::chrono::milliseconds(2000));
-  // Every sentence until the line has been quiet for `quiet`.
-  std::vector<Received> Drain(std::chrono::milliseconds quiet = std::chrono::milliseconds(300));
+  // Every sentence until the line has been quiet for `quiet`, for at most `limit`.
+  std::vector<Received> Drain(std::chrono::milliseconds quiet = std::chrono::milliseconds(300),
+                              std::chrono::milliseconds limit = std::chrono::milliseconds(8000));
   // Send, then the next sentence.
   std::optional<Received> Ask(std::string_view text);
 
