@@ -249,9 +249,9 @@ void Simulator::DropOutput() {
 void Simulator::Vanish(Clock::time_point now) {
   if (out_offset_ > 0) transcript_.Device(now, out_.front().substr(0, out_offset_));
   transcript_.Note(now, "line closed (vanish fault)");
+  vanished_ = true;
   close(fd_);
   fd_ = -1;
-  vanished_ = true;
 }
 
 }  // namespace tessor::devsim
