@@ -2,7 +2,7 @@
 
 #include <gmock/gmock.h>
 
-#include "devsim/sim_harness.h"
+#include "sim_harness.h"
 
 namespace tessor::devsim::test {
 namespace {

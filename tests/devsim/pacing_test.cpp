@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "devsim/sim_harness.h"
+#include "sim_harness.h"
 
 namespace tessor::devsim::test {
 namespace {

@@ -12,7 +12,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "devsim/sim_client.h"
+#include "sim_client.h"
 
 extern char** environ;
 

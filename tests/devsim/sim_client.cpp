@@ -1,4 +1,4 @@
-#include "devsim/sim_client.h"
+#include "sim_client.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "devsim/sim_client.h"
+#include "sim_client.h"
 #include "tools/devsim/pty.h"
 #include "tools/devsim/scenario.h"
 #include "tools/devsim/simulator.h"

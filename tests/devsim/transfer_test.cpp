@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "devsim/sim_harness.h"
+#include "sim_harness.h"
 #include "tools/devsim/answers.h"
 
 namespace tessor::devsim::test {
