@@ -80,6 +80,7 @@ bool CDeviceEngine::DownloadSteps(std::vector<uint8_t>* image) {
 
 void CDeviceEngine::DownloadDatabase() {
   upload_finished = 0;
+  download_succeeded = false;
   database_download_finished = false;
   image_path.clear();
   const std::string downloaded = DataFile("DLDB.bin");
@@ -101,6 +102,7 @@ void CDeviceEngine::DownloadDatabase() {
     ReportStatusText("Download DB Header...Failure");
   }
   if (whole && CompareImageFiles(uploaded, downloaded)) ShowMessage("They are Identical !!");
+  download_succeeded = whole;
   database_download_finished = true;
   PostNotification(WM_DEV_DOWNLOAD_END, 0, whole ? 1 : 0);
 }

@@ -86,6 +86,7 @@ void CDeviceEngine::UploadDatabase() {
   std::vector<uint8_t> image;
   int error = 0;
   upload_finished = 0;
+  upload_succeeded = false;
   if (!ReadImageFile(image_path, &image, &error)) {
     ReportStatusText("Can not open " + image_path + ": " + PortErrorText(error));
     upload_finished = 1;
@@ -133,6 +134,7 @@ void CDeviceEngine::UploadDatabase() {
   char line[64];
   std::snprintf(line, sizeof line, "%s %.1f min", "Upload Time:", minutes);
   ReportStatusText(line);
+  upload_succeeded = true;
   ReportStatusText("Finished uploading VELD Data.");
   PostNotification(WM_DEV_OPERATION_END, 0, 0);
 }

@@ -189,6 +189,12 @@ class CDeviceEngine {
   std::atomic<bool> connect_progress{false};
   std::atomic<bool> database_download_finished{false};
   std::atomic<int> upload_finished{0};
+  // How the last upload, download and track download ended, for callers that
+  // are not a page (the command-line tool, tests).
+  std::atomic<bool> upload_succeeded{false};
+  std::atomic<bool> download_succeeded{false};
+  std::atomic<int> tracks_lost{0};
+  std::vector<std::string> files_written;  // guarded by headers_mutex
   std::atomic<int> erasing{0};
   bool device_name_present = false;
   std::string output_folder;
@@ -229,9 +235,13 @@ class CDeviceEngine {
   bool DownloadSteps(std::vector<uint8_t>* image);
   enum class TrackOutcome { kComplete, kGivenUp, kStopped };
   TrackOutcome DownloadTrackBytes(uint32_t start_address, uint32_t total, uint32_t record_size);
+  TrackOutcome DownloadTrack(int index, const TrackHeaderRecord& h, uint32_t record_size);
+  bool NextRequest(uint32_t start_address, uint32_t total, uint32_t record_size);
   bool OpenTrackFile(int index, uint32_t header_value);
+  void FinishTrackFile(bool keep);
   bool RereadHeader(int index, int* retries, bool* skip);
-  void GiveTrackUp(int index, uint32_t total);
+  void ReportTrackLost(int index);
+  void FillMissing(uint32_t total);
   void LinkThread();
   void HandshakeThread();
   void TrackDownloadThread();

@@ -94,40 +94,57 @@ void WritePoint(const LogRecord& r, int type, float lat, float lon, const TrackD
 
 }  // namespace
 
-ConversionResult ConvertRecords(uint32_t start_date, int data_type, std::span<const uint8_t> bytes,
-                                const std::function<void(std::string_view)>& write,
-                                const std::function<void(const std::string&)>& status) {
-  ConversionResult result;
-  const size_t size = LogRecord::Size(data_type);
-  if (size == 0) return result;
-  result.records = static_cast<long>(bytes.size() / size);
-  TrackDate date = TrackDate::FromHeader(start_date);
-  long previous = 0;
-  bool first_seen = false;
-  for (long i = 0; i < result.records; ++i) {
-    const LogRecord r = LogRecord::Read(bytes.data() + i * size, data_type);
-    const float lat = r.latitude * kDegreesPerRadian;
-    const float lon = r.longitude * kDegreesPerRadian;
-    int failed = CheckRecord(r, data_type, lat, lon);
-    if (failed < 0) continue;  // exactly 0.0: no fix, skipped without a word
-    const long time = r.hour * 10000L + r.minute * 100L + r.second;
-    if (failed == 0 && first_seen && time > 235959) failed = 172;
-    if (failed != 0) {
-      ++result.errors;
-      status(LoadString(failed) + std::to_string(i));
-      continue;
-    }
-    if (first_seen && time <= previous) date.Advance();
-    first_seen = true;
-    previous = time;
-    WritePoint(r, data_type, lat, lon, date, write);
-    ++result.points;
+NmeaTrackConverter::NmeaTrackConverter(uint32_t start_date, int data_type, LineSink write,
+                                       StatusSink status)
+    : data_type_(data_type), write_(std::move(write)), status_(std::move(status)) {
+  const TrackDate date = TrackDate::FromHeader(start_date);
+  day_ = date.day, month_ = date.month, year_ = date.year;
+}
+
+void NmeaTrackConverter::ConvertRecord(const uint8_t* bytes) {
+  const long i = result_.records++;
+  const LogRecord r = LogRecord::Read(bytes, data_type_);
+  const float lat = r.latitude * kDegreesPerRadian;
+  const float lon = r.longitude * kDegreesPerRadian;
+  int failed = CheckRecord(r, data_type_, lat, lon);
+  if (failed < 0) return;  // exactly 0.0: no fix, skipped without a word
+  const long time = r.hour * 10000L + r.minute * 100L + r.second;
+  if (failed == 0 && first_seen_ && time > 235959) failed = 172;
+  if (failed != 0) {
+    ++result_.errors;
+    status_(LoadString(failed) + std::to_string(i));
+    return;
   }
+  TrackDate date{day_, month_, year_};
+  if (first_seen_ && time <= previous_) date.Advance();
+  day_ = date.day, month_ = date.month, year_ = date.year;
+  first_seen_ = true;
+  previous_ = time;
+  WritePoint(r, data_type_, lat, lon, date, write_);
+  ++result_.points;
+}
+
+void NmeaTrackConverter::Convert(std::span<const uint8_t> bytes) {
+  const size_t size = LogRecord::Size(data_type_);
+  if (size == 0) return;
+  for (size_t at = 0; at + size <= bytes.size(); at += size) ConvertRecord(bytes.data() + at);
+}
+
+ConversionResult NmeaTrackConverter::Finish() {
+  // A data type without records converts nothing and has nothing to sum up.
+  if (LogRecord::Size(data_type_) == 0) return result_;
   char line[160];
-  std::snprintf(line, sizeof line, "%s  %ld  %s  %ld", LoadString(192), result.errors,
-                LoadString(193), result.records);
-  status(line);
-  return result;
+  std::snprintf(line, sizeof line, "%s  %ld  %s  %ld", LoadString(192), result_.errors,
+                LoadString(193), result_.records);
+  status_(line);
+  return result_;
+}
+
+ConversionResult ConvertRecords(uint32_t start_date, int data_type, std::span<const uint8_t> bytes,
+                                const LineSink& write, const StatusSink& status) {
+  NmeaTrackConverter converter(start_date, data_type, write, status);
+  converter.Convert(bytes);
+  return converter.Finish();
 }
 
 int ConvertTrackToNmea(uint32_t start_date, std::FILE* file, CDeviceEngine& engine, int data_type,

@@ -17,13 +17,36 @@ struct ConversionResult {
   long points = 0;  // records written as a GGA and RMC pair
 };
 
+using LineSink = std::function<void(std::string_view)>;
+using StatusSink = std::function<void(const std::string&)>;
+
+// Converts one track, possibly in pieces of whole records: the date and the
+// record numbering carry over from one piece to the next.
+class NmeaTrackConverter {
+ public:
+  NmeaTrackConverter(uint32_t start_date, int data_type, LineSink write, StatusSink status);
+  void Convert(std::span<const uint8_t> bytes);
+  // Adds the summary line; returns the counts.
+  ConversionResult Finish();
+
+ private:
+  void ConvertRecord(const uint8_t* bytes);
+
+  int data_type_;
+  LineSink write_;
+  StatusSink status_;
+  ConversionResult result_;
+  int day_, month_, year_;
+  long previous_ = 0;
+  bool first_seen_ = false;
+};
+
 // Converts a track's raw records into framed "$GPGGA" and "$GPRMC" lines.
 // `write` receives each framed line (CR LF included), `status` each error line
 // and the summary. The date starts at the header value YYMMDD and rolls over at
 // midnight. A data type other than 0, 1 or 2 converts nothing and reports nothing.
 ConversionResult ConvertRecords(uint32_t start_date, int data_type, std::span<const uint8_t> bytes,
-                                const std::function<void(std::string_view)>& write,
-                                const std::function<void(const std::string&)>& status);
+                                const LineSink& write, const StatusSink& status);
 
 // The engine's form: converts the track byte counter's worth of the buffer into
 // the open file and reports through the engine's status lines. Returns 0.

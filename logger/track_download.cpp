@@ -30,15 +30,30 @@ void CDeviceEngine::TrackDownloadThread() {
   DownloadTracks();
 }
 
+// The file is written under a temporary name and renamed when the track is
+// done, so a stopped download never leaves half a file under the final name.
 bool CDeviceEngine::OpenTrackFile(int index, uint32_t header_value) {
   CloseTrackFile();
   char name[64];
   std::snprintf(name, sizeof name, "%05d_%ld.nmea", index, static_cast<long>(header_value));
   track_file_path = output_folder.empty() ? name : output_folder + "/" + name;
-  track_file_ = std::fopen(track_file_path.c_str(), "wb");
+  track_file_ = std::fopen((track_file_path + ".part").c_str(), "wb");
   if (track_file_ != nullptr) return true;
   ShowMessage(track_file_path + ": " + std::strerror(errno));
   return false;
+}
+
+void CDeviceEngine::FinishTrackFile(bool keep) {
+  const bool written = track_file_ != nullptr && std::fflush(track_file_) == 0;
+  CloseTrackFile();
+  const std::string part = track_file_path + ".part";
+  if (keep && written && std::rename(part.c_str(), track_file_path.c_str()) == 0) {
+    std::lock_guard<std::mutex> lock(headers_mutex);
+    files_written.push_back(track_file_path);
+    return;
+  }
+  if (keep) ReportStatusText("Can not write " + track_file_path + ": " + std::strerror(errno));
+  std::remove(part.c_str());
 }
 
 // Reads the header again before the track. False ends the download; skip is
@@ -65,17 +80,34 @@ bool CDeviceEngine::RereadHeader(int index, int* retries, bool* skip) {
   return true;
 }
 
-// The bytes that never came are filled with 0xFF, which the conversion
-// reports record by record as time errors.
-void CDeviceEngine::GiveTrackUp(int index, uint32_t total) {
+void CDeviceEngine::ReportTrackLost(int index) {
   char line[128];
   std::snprintf(line, sizeof line, "%s %ld Data", LoadString(188), static_cast<long>(index));
   ReportStatusText(line);
   ReportStatus(189);
+  ++tracks_lost;
+}
+
+// The bytes that never came are 0xFF, which the conversion reports record by
+// record as time errors.
+void CDeviceEngine::FillMissing(uint32_t total) {
   std::lock_guard<std::mutex> lock(transfer_mutex);
   for (uint32_t i = transfer.write_offset; i < total; ++i) transfer.buffer[i] = 0xFF;
   if (total > transfer.write_offset) transfer.track_bytes += total - transfer.write_offset;
   transfer.write_offset = total;
+}
+
+// Asks for the next request of the piece; false when the piece is whole.
+bool CDeviceEngine::NextRequest(uint32_t start_address, uint32_t total, uint32_t record_size) {
+  std::lock_guard<std::mutex> lock(transfer_mutex);
+  const uint32_t remaining = total - transfer.write_offset;
+  if (remaining == 0) return false;
+  const uint32_t limit = kRequestLimit - kRequestLimit % record_size;
+  transfer.BeginRequest(std::min(remaining, limit));
+  args.request_address = start_address + transfer.write_offset;
+  args.request_count = transfer.bytes_expected / record_size;
+  args.request_format = static_cast<uint8_t>(record_size == 12 ? 0 : record_size == 16 ? 1 : 2);
+  return true;
 }
 
 CDeviceEngine::TrackOutcome CDeviceEngine::DownloadTrackBytes(uint32_t start_address,
@@ -84,17 +116,7 @@ CDeviceEngine::TrackOutcome CDeviceEngine::DownloadTrackBytes(uint32_t start_add
   AutoResetEvent& answered = event(AnswerEvent::kLog102);
   int refusals = 0, silent = 0;
   uint32_t last_check = 0;
-  for (;;) {
-    {
-      std::lock_guard<std::mutex> lock(transfer_mutex);
-      const uint32_t remaining = total - transfer.write_offset;
-      if (remaining == 0) return TrackOutcome::kComplete;
-      const uint32_t limit = kRequestLimit - kRequestLimit % record_size;
-      transfer.BeginRequest(std::min(remaining, limit));
-      args.request_address = start_address + transfer.write_offset;
-      args.request_count = transfer.bytes_expected / record_size;
-    }
-    args.request_format = static_cast<uint8_t>(record_size == 12 ? 0 : record_size == 16 ? 1 : 2);
+  while (NextRequest(start_address, total, record_size)) {
     if (SendCommand(102) == kResultWriteFailed) {
       ShowMessage(PortErrorText(last_system_error.load()));
       worker_running = false;
@@ -104,15 +126,18 @@ CDeviceEngine::TrackOutcome CDeviceEngine::DownloadTrackBytes(uint32_t start_add
       ClearB(flag_b::kTransferComplete);
       std::unique_lock<std::mutex> lock(transfer_mutex);
       transfer.first_seen = transfer.complete = false;
+      const bool progressed = transfer.bytes_received > 0;
       if (transfer.error) {
         transfer.error = false;
         lock.unlock();
         ClearA(flag_a::kLog102Refused);
-        if (++refusals >= kRefusalsToGiveUp) return TrackOutcome::kGivenUp;
+        // A gap after new bytes is a corrupted block, not a refusal: only a
+        // request that brought nothing counts towards giving up.
+        refusals = progressed ? 0 : refusals + 1;
+        if (refusals >= kRefusalsToGiveUp) return TrackOutcome::kGivenUp;
         TimingScale::Pause(kRequestPauseMs);
       } else {
         refusals = silent = 0;
-        if (transfer.write_offset >= total) return TrackOutcome::kComplete;
       }
     } else {
       if (Busy()) {
@@ -132,10 +157,49 @@ CDeviceEngine::TrackOutcome CDeviceEngine::DownloadTrackBytes(uint32_t start_add
     answered.Reset();
     if (!worker_running.load()) return TrackOutcome::kStopped;
   }
+  return TrackOutcome::kComplete;
+}
+
+// One track in pieces of at most the transfer buffer, each converted as it
+// comes; after a piece is given up the rest of the track is not asked for.
+CDeviceEngine::TrackOutcome CDeviceEngine::DownloadTrack(int index, const TrackHeaderRecord& h,
+                                                         uint32_t record_size) {
+  NmeaTrackConverter converter(
+      h.header_value, h.record_format,
+      [this](std::string_view line) {
+        if (track_file_ != nullptr) std::fwrite(line.data(), 1, line.size(), track_file_);
+      },
+      [this](const std::string& line) { ReportStatusText(line); });
+  const uint64_t total = uint64_t{h.record_count} * record_size;
+  const uint32_t piece_max = kTrackBufferSize - kTrackBufferSize % record_size;
+  TrackOutcome outcome = TrackOutcome::kComplete;
+  for (uint64_t offset = 0; offset < total && outcome != TrackOutcome::kStopped;) {
+    const auto piece = static_cast<uint32_t>(std::min<uint64_t>(total - offset, piece_max));
+    {
+      std::lock_guard<std::mutex> lock(transfer_mutex);
+      transfer.BeginTrack(piece);
+    }
+    if (outcome == TrackOutcome::kComplete) {
+      outcome =
+          DownloadTrackBytes(h.start_address + static_cast<uint32_t>(offset), piece, record_size);
+      if (outcome == TrackOutcome::kGivenUp) ReportTrackLost(index);
+    }
+    if (outcome == TrackOutcome::kGivenUp) FillMissing(piece);
+    std::lock_guard<std::mutex> lock(transfer_mutex);
+    converter.Convert(std::span<const uint8_t>(transfer.buffer.data(), transfer.track_bytes));
+    offset += piece;
+  }
+  converter.Finish();
+  return outcome;
 }
 
 void CDeviceEngine::DownloadTracks() {
   transfer.overall_received = 0;
+  tracks_lost = 0;
+  {
+    std::lock_guard<std::mutex> lock(headers_mutex);
+    files_written.clear();
+  }
   ignore_blocks = false;
   SetLinkMode(3, true);
   TimingScale::Pause(kModePauseMs);
@@ -151,28 +215,17 @@ void CDeviceEngine::DownloadTracks() {
     if (!h.valid || !h.selected) continue;
     if (!OpenTrackFile(i, h.header_value)) break;
     bool skip = false;
-    if (!RereadHeader(i, &retries, &skip)) break;
-    if (skip) continue;
-    if (RecordSize(h.record_format) != 0) record_size = RecordSize(h.record_format);
-    const uint64_t total = uint64_t{h.record_count} * record_size;
-    if (total > kTrackBufferSize) {
-      // Longer than the logger's transfer buffer can hold: refused whole.
-      GiveTrackUp(i, 0);
+    if (!RereadHeader(i, &retries, &skip)) {
+      FinishTrackFile(false);
+      break;
+    }
+    if (skip) {
+      FinishTrackFile(true);  // the refused track's file stays, empty
       continue;
     }
-    {
-      std::lock_guard<std::mutex> lock(transfer_mutex);
-      transfer.BeginTrack(static_cast<uint32_t>(total));
-    }
-    const TrackOutcome outcome =
-        DownloadTrackBytes(h.start_address, static_cast<uint32_t>(total), record_size);
-    if (outcome == TrackOutcome::kGivenUp) GiveTrackUp(i, static_cast<uint32_t>(total));
-    {
-      std::lock_guard<std::mutex> lock(transfer_mutex);
-      ConvertTrackToNmea(h.header_value, track_file_, *this, h.record_format,
-                         transfer.buffer.data());
-    }
-    CloseTrackFile();
+    if (RecordSize(h.record_format) != 0) record_size = RecordSize(h.record_format);
+    const TrackOutcome outcome = DownloadTrack(i, h, record_size);
+    FinishTrackFile(outcome != TrackOutcome::kStopped);
     {
       std::lock_guard<std::mutex> lock(headers_mutex);
       if (static_cast<size_t>(i) < track_headers.size()) track_headers[i].selected = 0;
@@ -183,7 +236,6 @@ void CDeviceEngine::DownloadTracks() {
     std::lock_guard<std::mutex> lock(headers_mutex);
     for (TrackHeaderRecord& h : track_headers) h.selected = 0;
   }
-  CloseTrackFile();
   PostNotification(WM_DEV_ENABLE_CONTROLS, 0, 0);
   ignore_blocks = true;
   SetLinkMode(2, false);

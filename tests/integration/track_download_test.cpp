@@ -1,0 +1,207 @@
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "device_fixture.h"
+#include "engine/string_table.h"
+#include "logger/log_record.h"
+#include "logger/nmea_conversion.h"
+
+namespace tessor {
+namespace {
+
+using test::DeviceFixture;
+
+// Records of a type along a path, with varied bytes (a "$", "*" and CR LF
+// appear in the payload now and then).
+std::vector<uint8_t> Records(int type, size_t count, float start_lat = 0.436f) {
+  std::vector<uint8_t> bytes;
+  for (size_t i = 0; i < count; ++i) {
+    std::vector<uint8_t> r(LogRecord::Size(type), 0);
+    const int t = 8 * 3600 + static_cast<int>(i);
+    r[0] = static_cast<uint8_t>(i);
+    r[1] = static_cast<uint8_t>(t / 3600), r[2] = static_cast<uint8_t>(t / 60 % 60);
+    r[3] = static_cast<uint8_t>(t % 60);
+    const float lat = start_lat + 0.00001f * i, lon = 2.12f - 0.00002f * i;
+    const float alt = 30.0f + i, speed = 36.0f;
+    std::memcpy(&r[4], &lat, 4), std::memcpy(&r[8], &lon, 4);
+    if (type >= 1) std::memcpy(&r[12], &alt, 4);
+    if (type >= 2) std::memcpy(&r[16], &speed, 4);
+    bytes.insert(bytes.end(), r.begin(), r.end());
+  }
+  return bytes;
+}
+
+std::string Expected(uint32_t date, int type, const std::vector<uint8_t>& records) {
+  std::string text;
+  ConvertRecords(
+      date, type, records, [&](std::string_view l) { text.append(l); }, [](const std::string&) {});
+  return text;
+}
+
+class TrackDownload : public DeviceFixture {
+ protected:
+  devsim::TrackSpec Track(uint32_t date, int type, size_t count) {
+    devsim::TrackSpec t;
+    t.date = date;
+    t.format = type;
+    t.records = Records(type, count);
+    return t;
+  }
+
+  // Connects, selects the tracks and runs the download to its end.
+  void Download(const std::vector<int>& selected) {
+    ASSERT_NE(engine_.Connect(1), kResultPortOpen);
+    ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }));
+    ASSERT_TRUE(engine_.JoinEnded(CDeviceEngine::kSlotHandshake));
+    {
+      std::lock_guard<std::mutex> lock(engine_.headers_mutex);
+      for (int i : selected) engine_.track_headers.at(i).selected = 1;
+    }
+    out_ = data_home_ + "/nmea";
+    std::filesystem::create_directories(out_);
+    engine_.SetOutputFolder(out_ + "/");
+    ASSERT_EQ(engine_.StartTrackDownload(), kResultOk);
+    ASSERT_TRUE(
+        WaitFor([&] { return !engine_.ThreadRunning(CDeviceEngine::kSlotTrackDownload); }, 120000));
+  }
+
+  std::string File(const char* name) {
+    std::ifstream in(out_ + "/" + name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  bool AllUnselected() {
+    std::lock_guard<std::mutex> lock(engine_.headers_mutex);
+    for (const auto& h : engine_.track_headers) {
+      if (h.selected) return false;
+    }
+    return true;
+  }
+
+  std::string out_;
+};
+
+TEST_F(TrackDownload, ThreeFormatsAreExactAndARefusedHeaderIsSkipped) {
+  devsim::Scenario s;
+  s.tracks = {Track(70314, 0, 900), Track(70315, 1, 700), Track(70316, 2, 1100),
+              devsim::TrackSpec{}};
+  s.tracks[3].refused = true;
+  StartDevice(s);
+  Download({0, 1, 2});
+  EXPECT_EQ(File("00000_70314.nmea"), Expected(70314, 0, s.tracks[0].records));
+  EXPECT_EQ(File("00001_70315.nmea"), Expected(70315, 1, s.tracks[1].records));
+  EXPECT_EQ(File("00002_70316.nmea"), Expected(70316, 2, s.tracks[2].records));
+  EXPECT_TRUE(AllUnselected());
+  EXPECT_EQ(engine_.tracks_lost.load(), 0);
+  EXPECT_TRUE(HasNotification(WM_DEV_ENABLE_CONTROLS, 0, 0));
+  EXPECT_TRUE(engine_.ignore_blocks.load());
+  std::lock_guard<std::mutex> lock(engine_.headers_mutex);
+  EXPECT_EQ(engine_.files_written.size(), 3u);
+  EXPECT_FALSE(std::filesystem::exists(out_ + "/00002_70316.nmea.part"));
+}
+
+TEST_F(TrackDownload, HeaderRefusedAtDownloadLeavesAnEmptyFileAndTheFlag) {
+  devsim::Scenario s;
+  s.tracks = {Track(70314, 0, 10), Track(70315, 0, 10)};
+  // The second 101 for track 0 (the re-read before its download) is refused.
+  s.faults.busy = {};
+  StartDevice(s);
+  ASSERT_NE(engine_.Connect(1), kResultPortOpen);
+  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }));
+  ASSERT_TRUE(engine_.JoinEnded(CDeviceEngine::kSlotHandshake));
+  // Make the table claim a third track the device does not have.
+  {
+    std::lock_guard<std::mutex> lock(engine_.headers_mutex);
+    engine_.config.track_header_count = 3;
+    TrackHeaderRecord ghost = engine_.track_headers[1];
+    ghost.header_value = 70399;
+    engine_.track_headers.push_back(ghost);
+    for (auto& h : engine_.track_headers) h.selected = 1;
+  }
+  out_ = data_home_;
+  engine_.SetOutputFolder(out_);
+  ASSERT_EQ(engine_.StartTrackDownload(), kResultOk);
+  ASSERT_TRUE(WaitFor([&] { return !engine_.ThreadRunning(CDeviceEngine::kSlotTrackDownload); }));
+  EXPECT_TRUE(HasLine("Can't get track 2 point.This track is skipped."));
+  EXPECT_TRUE(std::filesystem::exists(out_ + "/00002_70399.nmea"));
+  EXPECT_EQ(File("00002_70399.nmea"), "");
+  std::lock_guard<std::mutex> lock(engine_.headers_mutex);
+  EXPECT_EQ(engine_.track_headers[2].selected, 1u) << "a skipped track stays selected";
+  EXPECT_EQ(engine_.track_headers[0].selected, 0u);
+}
+
+TEST_F(TrackDownload, StoppedBlocksResumeAfterTheLastStoredByte) {
+  devsim::Scenario s;
+  s.tracks = {Track(70314, 2, 2000)};
+  s.faults.stop_blocks_after = 1000;
+  s.faults.stop_blocks_requests = {1, 3};
+  StartDevice(s);
+  Download({0});
+  EXPECT_EQ(File("00000_70314.nmea"), Expected(70314, 2, s.tracks[0].records));
+  EXPECT_EQ(engine_.tracks_lost.load(), 0);
+  // The second request starts where the first stopped: after 1000 bytes.
+  const std::string t = sim_->TranscriptText();
+  EXPECT_NE(t.find("$PKVN102," + std::to_string(1000) + ","), std::string::npos);
+}
+
+TEST_F(TrackDownload, CorruptedBlocksAreAskedForAgain) {
+  devsim::Scenario s;
+  s.tracks = {Track(70314, 2, 3000)};
+  s.faults.corrupt_checksum_every = 7;
+  StartDevice(s);
+  Download({0});
+  EXPECT_EQ(File("00000_70314.nmea"), Expected(70314, 2, s.tracks[0].records));
+  EXPECT_EQ(engine_.tracks_lost.load(), 0);
+  EXPECT_GT(engine_.receiver.checksum_drops(), 0u);
+}
+
+TEST_F(TrackDownload, ThreeRefusalsGiveTheTrackUpAndTheNextOneComes) {
+  devsim::Scenario s;
+  s.tracks = {Track(70314, 0, 50), Track(70315, 0, 40)};
+  s.faults.refuse_requests = {1, 2, 3};
+  StartDevice(s);
+  Download({0, 1});
+  EXPECT_TRUE(HasLine("Can't Get Track No: 0 Data"));
+  EXPECT_TRUE(HasLine(LoadString(189)));
+  EXPECT_TRUE(HasLine("There are   50  errors in this track.Total point are  50"));
+  EXPECT_EQ(File("00000_70314.nmea"), "");
+  EXPECT_EQ(File("00001_70315.nmea"), Expected(70315, 0, s.tracks[1].records));
+  EXPECT_EQ(engine_.tracks_lost.load(), 1);
+}
+
+TEST_F(TrackDownload, SilentDeviceGivesTheTrackUpAfterTenWaits) {
+  devsim::Scenario s;
+  s.tracks = {Track(70314, 1, 30)};
+  s.faults.silent = {{102, 20}};
+  StartDevice(s);
+  Download({0});
+  EXPECT_TRUE(HasLine("Can't Get Track No: 0 Data"));
+  EXPECT_TRUE(HasLine("There are   30  errors in this track.Total point are  30"));
+  EXPECT_EQ(engine_.tracks_lost.load(), 1);
+}
+
+TEST_F(TrackDownload, StopMidDownloadClearsEverySelection) {
+  devsim::Scenario s;
+  s.tracks = {Track(70314, 2, 20000), Track(70315, 2, 100)};
+  StartDevice(s, true);  // paced: long enough to stop midway
+  ASSERT_NE(engine_.Connect(1), kResultPortOpen);
+  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }, 60000));
+  ASSERT_TRUE(engine_.JoinEnded(CDeviceEngine::kSlotHandshake));
+  {
+    std::lock_guard<std::mutex> lock(engine_.headers_mutex);
+    for (auto& h : engine_.track_headers) h.selected = 1;
+  }
+  out_ = data_home_;
+  engine_.SetOutputFolder(out_);
+  ASSERT_EQ(engine_.StartTrackDownload(), kResultOk);
+  ASSERT_TRUE(WaitFor([&] { return engine_.transfer.overall_received.load() > 20000; }, 60000));
+  engine_.worker_running = false;
+  ASSERT_TRUE(WaitFor([&] { return !engine_.ThreadRunning(CDeviceEngine::kSlotTrackDownload); }));
+  EXPECT_TRUE(AllUnselected());
+  EXPECT_FALSE(std::filesystem::exists(out_ + "/00000_70314.nmea")) << "no half file";
+  EXPECT_FALSE(std::filesystem::exists(out_ + "/00000_70314.nmea.part"));
+}
+
+}  // namespace
+}  // namespace tessor
