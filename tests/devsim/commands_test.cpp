@@ -13,7 +13,7 @@ using ::testing::StartsWith;
 
 Scenario LoggerScenario() {
   Scenario s = WithTrack(10, 1);
-  TrackSpec refused;
+  TrackSource refused;
   refused.refused = true;
   s.tracks.push_back(refused);
   s.tracks.push_back(WithTrack(5, 0).tracks[0]);

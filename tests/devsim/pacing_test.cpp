@@ -9,7 +9,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-TEST_F(SimTest, PacedLineHoldsTheWireRateOver20KiB) {
+class PacingTest : public SimTest {};
+
+TEST_F(PacingTest, PacedLineHoldsTheWireRateOver20KiB) {
   Run(WithTrack(1707, 0), /*pace=*/true);  // 20484 bytes of 12-byte records
   const std::string command = "$PKVN102,0,0,1707";
   const auto start = Clock::now();

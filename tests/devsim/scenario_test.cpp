@@ -25,11 +25,11 @@ float FloatAt(const std::vector<uint8_t>& bytes, size_t at) {
 }
 
 TEST(GeneratedTrack, RecordLayoutOfEachFormat) {
-  GenerateSpec spec;
-  spec.points = 2;
-  spec.start_s = 8 * 3600 + 30 * 60 + 15;
+  DrivePlan plan;
+  plan.points = 2;
+  plan.start_s = 8 * 3600 + 30 * 60 + 15;
   for (int format : {0, 1, 2}) {
-    const auto bytes = GenerateTrack(spec, format);
+    const auto bytes = GenerateTrack(plan, format);
     ASSERT_EQ(bytes.size(), 2 * RecordSize(format)) << format;
     EXPECT_EQ(bytes[1], 8);
     EXPECT_EQ(bytes[2], 30);
@@ -46,11 +46,11 @@ TEST(GeneratedTrack, RecordLayoutOfEachFormat) {
 }
 
 TEST(GeneratedTrack, TimeOfDayWrapsAtMidnightAndThePathMoves) {
-  GenerateSpec spec;
-  spec.points = 3;
-  spec.start_s = 86399;
-  spec.step_s = 1;
-  const auto bytes = GenerateTrack(spec, 0);
+  DrivePlan plan;
+  plan.points = 3;
+  plan.start_s = 86399;
+  plan.step_s = 1;
+  const auto bytes = GenerateTrack(plan, 0);
   EXPECT_EQ(std::vector<int>({bytes[1], bytes[2], bytes[3]}), std::vector<int>({23, 59, 59}));
   EXPECT_EQ(std::vector<int>({bytes[13], bytes[14], bytes[15]}), std::vector<int>({0, 0, 0}));
   EXPECT_EQ(bytes[27], 1);

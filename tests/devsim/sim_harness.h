@@ -43,7 +43,7 @@ class SimTest : public ::testing::Test {
 // A scenario with one generated track of `points` records of the format.
 inline Scenario WithTrack(uint32_t points, int format = 2) {
   Scenario s;
-  TrackSpec t;
+  TrackSource t;
   t.date = 70314;
   t.format = format;
   // A byte pattern that holds "$", "*", CR and LF, as real records may.

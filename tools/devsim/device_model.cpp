@@ -47,7 +47,7 @@ DeviceModel::DeviceModel(const Scenario& s)
       capacity_(s.capacity),
       battery_(s.battery) {
   std::copy(s.database.begin(), s.database.end(), database_.begin());
-  for (const TrackSpec& t : s.tracks) {
+  for (const TrackSource& t : s.tracks) {
     TrackHeader h;
     h.refused = t.refused;
     h.date = t.date;

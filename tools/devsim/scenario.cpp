@@ -36,18 +36,18 @@ uint32_t ParseTimeOfDay(const std::string& text) {
   return h * 3600 + m * 60 + s;
 }
 
-GenerateSpec ParseGenerate(const json& g) {
-  GenerateSpec spec;
-  spec.points = g.value("points", 0u);
-  if (g.contains("start")) spec.start_s = ParseTimeOfDay(g.at("start").get<std::string>());
-  spec.lat = g.value("lat", spec.lat);
-  spec.lon = g.value("lon", spec.lon);
-  spec.step_s = g.value("step_s", spec.step_s);
-  return spec;
+DrivePlan ParseGenerate(const json& g) {
+  DrivePlan plan;
+  plan.points = g.value("points", 0u);
+  if (g.contains("start")) plan.start_s = ParseTimeOfDay(g.at("start").get<std::string>());
+  plan.lat = g.value("lat", plan.lat);
+  plan.lon = g.value("lon", plan.lon);
+  plan.step_s = g.value("step_s", plan.step_s);
+  return plan;
 }
 
-TrackSpec ParseTrack(const json& t, const fs::path& base) {
-  TrackSpec track;
+TrackSource ParseTrack(const json& t, const fs::path& base) {
+  TrackSource track;
   track.refused = t.value("refused", false);
   if (track.refused) return track;
   track.date = t.value("date", 0u);

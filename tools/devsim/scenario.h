@@ -10,7 +10,7 @@
 namespace tessor::devsim {
 
 // A path that a generated track (and the GPS-mouse stream) follows.
-struct GenerateSpec {
+struct DrivePlan {
   uint32_t points = 0;
   uint32_t start_s = 0;  // time of day of the first point, seconds after midnight
   double lat = 25.0345;  // degrees
@@ -18,7 +18,7 @@ struct GenerateSpec {
   uint32_t step_s = 1;
 };
 
-struct TrackSpec {
+struct TrackSource {
   bool refused = false;  // the header query is answered "$LOG101,0"
   uint32_t date = 0;     // YYMMDD
   int format = 2;        // 0, 1, 2: records of 12, 16, 20 bytes
@@ -58,7 +58,7 @@ struct Scenario {
   // (10 maximum POIs, 11 critical range, 12 notification range, 13 POI count, 14 COG).
   std::array<int64_t, kConfigCount> config = {2, 0, 1, 0, 5, 0, 0, 0, 0, 4096, 300, 800, 0, 40};
   std::vector<uint8_t> database;  // image held at start
-  std::vector<TrackSpec> tracks;
+  std::vector<TrackSource> tracks;
   uint32_t erase_reports_ms = 1500;
   Faults faults;
 };

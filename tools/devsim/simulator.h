@@ -79,7 +79,7 @@ class Simulator {
   WirePacer pacer_;
   Transcript transcript_;
   SentenceScanner scanner_;
-  GenerateSpec stream_path_;
+  DrivePlan stream_path_;
   uint32_t erase_ms_;
 
   std::string raw_;  // host bytes of the sentence being received

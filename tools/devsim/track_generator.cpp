@@ -37,15 +37,15 @@ PathPoint PathAt(double lat_deg, double lon_deg, double seconds) {
   return p;
 }
 
-std::vector<uint8_t> GenerateTrack(const GenerateSpec& spec, int format) {
+std::vector<uint8_t> GenerateTrack(const DrivePlan& plan, int format) {
   const size_t size = RecordSize(format);
   std::vector<uint8_t> out;
   if (size == 0) return out;
-  out.reserve(size * spec.points);
-  for (uint32_t i = 0; i < spec.points; ++i) {
-    const double elapsed = static_cast<double>(i) * spec.step_s;
-    const uint32_t tod = static_cast<uint32_t>((spec.start_s + uint64_t{i} * spec.step_s) % 86400);
-    const PathPoint p = PathAt(spec.lat, spec.lon, elapsed);
+  out.reserve(size * plan.points);
+  for (uint32_t i = 0; i < plan.points; ++i) {
+    const double elapsed = static_cast<double>(i) * plan.step_s;
+    const uint32_t tod = static_cast<uint32_t>((plan.start_s + uint64_t{i} * plan.step_s) % 86400);
+    const PathPoint p = PathAt(plan.lat, plan.lon, elapsed);
     out.push_back(0);
     out.push_back(static_cast<uint8_t>(tod / 3600));
     out.push_back(static_cast<uint8_t>(tod / 60 % 60));

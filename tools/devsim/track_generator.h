@@ -20,8 +20,8 @@ struct PathPoint {
 // 36 km/h to the north-east with a gently changing altitude.
 PathPoint PathAt(double lat_deg, double lon_deg, double seconds);
 
-// Log records of the format (0, 1, 2) for the spec's points; the time of day
+// Log records of the format (0, 1, 2) for the planned points; the time of day
 // wraps at midnight, as a logger's clock does.
-std::vector<uint8_t> GenerateTrack(const GenerateSpec& spec, int format);
+std::vector<uint8_t> GenerateTrack(const DrivePlan& plan, int format);
 
 }  // namespace tessor::devsim
