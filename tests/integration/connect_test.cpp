@@ -6,8 +6,8 @@ namespace {
 
 using test::DeviceFixture;
 
-devsim::TrackSpec Track(uint32_t date, int format, size_t records) {
-  devsim::TrackSpec t;
+devsim::TrackSource Track(uint32_t date, int format, size_t records) {
+  devsim::TrackSource t;
   t.date = date;
   t.format = format;
   t.records.assign(records * devsim::RecordSize(format), 0x5A);
@@ -36,7 +36,7 @@ TEST_F(Connect, ReadsHeadersNameVersionAndCoverage) {
   s.firmware = 208;
   s.capacity = 4194304;
   s.database = MakeImage(3);
-  s.tracks = {Track(70314, 2, 10), devsim::TrackSpec{}, Track(71231, 0, 7)};
+  s.tracks = {Track(70314, 2, 10), devsim::TrackSource{}, Track(71231, 0, 7)};
   s.tracks[1].refused = true;
   StartDevice(s);
   EXPECT_EQ(engine_.Connect(1), kResultOk);

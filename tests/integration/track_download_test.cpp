@@ -41,8 +41,8 @@ std::string Expected(uint32_t date, int type, const std::vector<uint8_t>& record
 
 class TrackDownload : public DeviceFixture {
  protected:
-  devsim::TrackSpec Track(uint32_t date, int type, size_t count) {
-    devsim::TrackSpec t;
+  devsim::TrackSource Track(uint32_t date, int type, size_t count) {
+    devsim::TrackSource t;
     t.date = date;
     t.format = type;
     t.records = Records(type, count);
@@ -85,7 +85,7 @@ class TrackDownload : public DeviceFixture {
 TEST_F(TrackDownload, ThreeFormatsAreExactAndARefusedHeaderIsSkipped) {
   devsim::Scenario s;
   s.tracks = {Track(70314, 0, 900), Track(70315, 1, 700), Track(70316, 2, 1100),
-              devsim::TrackSpec{}};
+              devsim::TrackSource{}};
   s.tracks[3].refused = true;
   StartDevice(s);
   Download({0, 1, 2});

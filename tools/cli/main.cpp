@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include "tools/cli/cli_output.h"
+#include "tools/cli/device_commands.h"
 #include "tools/cli/offline_commands.h"
 
 int main(int argc, char** argv) {
@@ -13,7 +14,8 @@ int main(int argc, char** argv) {
   InstallMessagePrinter();
 
   int exit_status = kExitOk;
-  // Device subcommand groups register here as they are added.
+  AddDeviceCommands(app, exit_status);
+  AddLoggerCommands(app, exit_status);
   AddOfflineCommands(app, exit_status);
 
   try {

@@ -1,0 +1,118 @@
+#include "tools/cli/device_session.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+#include <thread>
+
+#include "engine/timing.h"
+#include "tools/cli/cli_output.h"
+
+namespace tessor::cli {
+
+void PrintingObserver::OnStatusLine(const std::string& text, bool /*replace_last*/) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (bar_shown_) std::cerr << "\r\033[K" << std::flush;
+  PrintStatus(text);
+}
+
+void PrintingObserver::OnMessageBox(const std::string& /*caption*/, const std::string& text) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::cerr << "message: " << text << std::endl;
+}
+
+void PrintingObserver::OnNotification(int id, int64_t first, int64_t second) {
+  if (id != WM_DEV_PROGRESS || progress_ == Progress::kNone) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  ShowProgress(first, second);
+}
+
+void PrintingObserver::ShowProgress(int64_t done, int64_t total) {
+  if (done == last_done_ && total == last_total_) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (total != last_total_ || done < last_done_) started_ = now;
+  last_done_ = done, last_total_ = total;
+  if (progress_ == Progress::kLines) {
+    std::cerr << "progress " << done << "/" << total << std::endl;
+    return;
+  }
+  const double seconds = std::chrono::duration<double>(now - started_).count();
+  const double rate = seconds > 0 ? done / seconds : 0;
+  const double left = rate > 0 ? (total - done) / rate : 0;
+  const int percent = total > 0 ? static_cast<int>(100 * done / total) : 0;
+  const int filled = percent / 4;
+  std::fprintf(stderr, "\r[%-25s] %3d%%  %.0f B/s  %.0f s left ", std::string(filled, '#').c_str(),
+               percent, rate, left);
+  std::fflush(stderr);
+  bar_shown_ = true;
+}
+
+namespace {
+PrintingObserver::Progress ProgressKind(bool lines) {
+  if (lines) return PrintingObserver::Progress::kLines;
+  return ::isatty(2) ? PrintingObserver::Progress::kBar : PrintingObserver::Progress::kNone;
+}
+
+// A COM number as "COM3" or "3"; 0 when the text is not one.
+int ComNumber(const std::string& port) {
+  std::string digits = port;
+  if (digits.rfind("COM", 0) == 0 || digits.rfind("com", 0) == 0) digits = digits.substr(3);
+  if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) return 0;
+  const int n = std::stoi(digits);
+  return n >= 1 && n <= 255 ? n : 0;
+}
+}  // namespace
+
+DeviceSession::DeviceSession(bool progress_lines) : observer_(ProgressKind(progress_lines)) {
+  engine_.SetObserver(&observer_);
+  if (const char* scale = std::getenv("TESSOR_TIMING_SCALE")) {
+    // Lets tests and the demo run the protocol's pauses faster.
+    const double factor = std::atof(scale);
+    if (factor > 0 && factor <= 1) TimingScale::Set(factor);
+  }
+}
+
+DeviceSession::~DeviceSession() {
+  engine_.StopAllThreads();
+  engine_.Disconnect();
+}
+
+int DeviceSession::Open(const std::string& port) {
+  if (port.empty()) {
+    PrintError("no port given (--port)");
+    return kExitUsage;
+  }
+  if (port.find('/') != std::string::npos) {
+    path_ = port;
+  } else if (ComNumber(port) != 0) {
+    PrintError("COM numbers need the port directory of the desktop program; give the device path");
+    return kExitUsage;
+  } else {
+    PrintError("not a port: " + port);
+    return kExitUsage;
+  }
+  engine_.SetPortResolver([this](int) { return path_; });
+  const int result = engine_.Connect(1);
+  if (result == kResultPortOpen || result == kResultPortSettings) {
+    PrintError(path_ + ": " + PortErrorText(engine_.last_system_error.load()));
+  }
+  if (result != kResultOk && result != kResultNoDatabase) return result;
+  // Device jobs start once the handshake has read the logger and left its loop.
+  while (!engine_.handshake_done.load() && engine_.link_flag.load()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  engine_.JoinEnded(CDeviceEngine::kSlotHandshake);
+  return kResultOk;
+}
+
+void DeviceSession::WaitWorker(int slot) {
+  while (engine_.ThreadRunning(slot)) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+void DeviceSession::EnterLinkMode() {
+  engine_.SetLinkMode(3, false);
+  TimingScale::Pause(3000);
+}
+
+}  // namespace tessor::cli

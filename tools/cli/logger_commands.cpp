@@ -1,0 +1,185 @@
+// Logger subcommands: tracks, download-tracks, erase-log, the settings, and the
+// offline convert-log.
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "logger/nmea_conversion.h"
+#include "tools/cli/cli_output.h"
+#include "tools/cli/device_commands.h"
+#include "tools/cli/device_session.h"
+
+namespace tessor::cli {
+
+namespace {
+
+struct LoggerOptions {
+  std::string port;
+  bool progress = false;
+  std::string out;
+  std::vector<int> tracks;
+  bool yes = false;
+  std::string log_type, memory_full, log, nmea;
+  uint32_t interval = 0;
+  int data_type = 0;
+  int32_t speed_filter = 0;
+  int format = 0;
+  uint32_t date = 0;
+  std::string in;
+};
+
+void AddCommon(CLI::App* sub, LoggerOptions& o) {
+  sub->add_option("--port", o.port, "COM number (COM3 or 3) or device path");
+  sub->add_flag("--progress", o.progress, "print 'progress DONE/TOTAL' lines on standard error");
+}
+
+int ListTracks(DeviceSession& s) {
+  std::lock_guard<std::mutex> lock(s.engine().headers_mutex);
+  const auto& headers = s.engine().track_headers;
+  for (size_t i = 0; i < headers.size(); ++i) {
+    char line[128];
+    std::snprintf(line, sizeof line, "%zu\t%06u\t%d\t%u\t%u", i, headers[i].header_value,
+                  headers[i].record_format, headers[i].record_count, headers[i].valid);
+    PrintStatus(line);
+  }
+  return kExitOk;
+}
+
+int DownloadTracks(DeviceSession& s, const LoggerOptions& o) {
+  CDeviceEngine& e = s.engine();
+  {
+    std::lock_guard<std::mutex> lock(e.headers_mutex);
+    for (int n : o.tracks) {
+      if (n < 0 || static_cast<size_t>(n) >= e.track_headers.size() || !e.track_headers[n].valid) {
+        PrintError("no valid track " + std::to_string(n));
+        return kExitUsage;
+      }
+    }
+    for (size_t i = 0; i < e.track_headers.size(); ++i) {
+      const bool named =
+          std::find(o.tracks.begin(), o.tracks.end(), static_cast<int>(i)) != o.tracks.end();
+      e.track_headers[i].selected = e.track_headers[i].valid && (o.tracks.empty() || named);
+    }
+  }
+  e.SetOutputFolder(o.out);
+  if (const int started = e.StartTrackDownload(); started != kResultOk) return started;
+  s.WaitWorker(CDeviceEngine::kSlotTrackDownload);
+  std::vector<std::string> files;
+  {
+    std::lock_guard<std::mutex> lock(e.headers_mutex);
+    files = e.files_written;
+  }
+  for (const std::string& f : files) PrintStatus(f);
+  return e.tracks_lost.load() > 0 ? kExitDeviceFailed : kExitOk;
+}
+
+int EraseLog(DeviceSession& s) {
+  const int result = s.engine().EraseLog();
+  if (result != kResultOk) return result;
+  s.engine().WaitEraseQuiet();
+  return kExitOk;
+}
+
+// "on"/"off" and the like as the 0 or 1 of a switch; -1 when it is neither.
+int Choice(const std::string& text, const char* zero, const char* one) {
+  return text == zero ? 0 : text == one ? 1 : -1;
+}
+
+int SetLogConfig(DeviceSession& s, const LoggerOptions& o) {
+  s.EnterLinkMode();
+  return s.engine().SetLoggerConfig(Choice(o.log_type, "time", "distance"), o.interval, o.data_type,
+                                    Choice(o.memory_full, "overwrite", "stop"));
+}
+
+int SetSwitches(DeviceSession& s, const LoggerOptions& o) {
+  s.EnterLinkMode();
+  return s.engine().SetLogSwitches(Choice(o.log, "off", "on"), Choice(o.nmea, "off", "on"));
+}
+
+int SetSpeedFilter(DeviceSession& s, const LoggerOptions& o) {
+  s.EnterLinkMode();
+  return s.engine().SetSpeedFilter(o.speed_filter);
+}
+
+int ConvertLog(const LoggerOptions& o) {
+  std::string bytes;
+  if (!ReadWholeFile(o.in, bytes)) {
+    PrintError(o.in + ": " + std::strerror(errno));
+    return kExitBadInput;
+  }
+  std::string text;
+  ConvertRecords(
+      o.date, o.format,
+      std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
+      [&](std::string_view line) { text.append(line); },
+      [](const std::string& line) { PrintStatus(line); });
+  if (!WriteWholeFile(o.out, text)) {
+    PrintError(o.out + ": " + std::strerror(errno));
+    return kExitCannotWrite;
+  }
+  return kExitOk;
+}
+
+using Job = int (*)(DeviceSession&, const LoggerOptions&);
+
+void OnDevice(CLI::App* sub, std::shared_ptr<LoggerOptions> o, int& exit_status, Job job) {
+  sub->callback([o, &exit_status, job] {
+    exit_status = RunOnDevice(o->port, o->progress, [&](DeviceSession& s) { return job(s, *o); });
+  });
+}
+
+}  // namespace
+
+void AddLoggerCommands(CLI::App& app, int& exit_status) {
+  auto o = std::make_shared<LoggerOptions>();
+
+  CLI::App* tracks = app.add_subcommand("tracks", "list the tracks");
+  AddCommon(tracks, *o);
+  OnDevice(tracks, o, exit_status,
+           [](DeviceSession& s, const LoggerOptions&) { return ListTracks(s); });
+
+  CLI::App* download = app.add_subcommand("download-tracks", "download tracks into NMEA files");
+  AddCommon(download, *o);
+  download->add_option("--out", o->out, "output folder")->required()->check(CLI::ExistingDirectory);
+  download->add_option("--track", o->tracks, "track index (repeatable; all valid ones by default)");
+  OnDevice(download, o, exit_status, DownloadTracks);
+
+  CLI::App* erase = app.add_subcommand("erase-log", "erase the log and wait for the end");
+  AddCommon(erase, *o);
+  erase->add_flag("--yes", o->yes, "confirm the erase")->required();
+  OnDevice(erase, o, exit_status,
+           [](DeviceSession& s, const LoggerOptions&) { return EraseLog(s); });
+
+  CLI::App* config = app.add_subcommand("set-log-config", "set the logger configuration");
+  AddCommon(config, *o);
+  config->add_option("--log-type", o->log_type)
+      ->required()
+      ->check(CLI::IsMember({"time", "distance"}));
+  config->add_option("--interval", o->interval)->required();
+  config->add_option("--data-type", o->data_type)->required()->check(CLI::Range(0, 2));
+  config->add_option("--memory-full", o->memory_full)
+      ->required()
+      ->check(CLI::IsMember({"overwrite", "stop"}));
+  OnDevice(config, o, exit_status, SetLogConfig);
+
+  CLI::App* switches = app.add_subcommand("set-switches", "set the log and NMEA output switches");
+  AddCommon(switches, *o);
+  switches->add_option("--log", o->log)->required()->check(CLI::IsMember({"on", "off"}));
+  switches->add_option("--nmea", o->nmea)->required()->check(CLI::IsMember({"on", "off"}));
+  OnDevice(switches, o, exit_status, SetSwitches);
+
+  CLI::App* filter = app.add_subcommand("set-speed-filter", "set the speed filter");
+  AddCommon(filter, *o);
+  filter->add_option("N", o->speed_filter)->required();
+  OnDevice(filter, o, exit_status, SetSpeedFilter);
+
+  CLI::App* convert = app.add_subcommand("convert-log", "convert raw log records into NMEA");
+  convert->add_option("--format", o->format)->required()->check(CLI::Range(0, 2));
+  convert->add_option("--date", o->date, "start date YYMMDD")->required();
+  convert->add_option("IN", o->in)->required();
+  convert->add_option("OUT", o->out)->required();
+  convert->callback([o, &exit_status] { exit_status = ConvertLog(*o); });
+}
+
+}  // namespace tessor::cli
