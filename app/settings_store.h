@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+class QSettings;
+
+namespace tessor {
+
+// The values kept between runs, as the main window holds them. One-byte values
+// are stored as 1-byte byte arrays, 8-bit texts as byte arrays and wide texts as
+// strings, so that the three kinds stay apart in the store.
+struct PersistentSettings {
+  uint8_t log_type = 0;
+  uint8_t full_option = 0;
+  uint8_t data_type = 0;
+  uint8_t interval = 15;
+  uint8_t com_port = 0;
+  uint8_t logger_id = 0;
+  uint8_t if_proxy_used = 0;
+  QByteArray nmea_path;  // 8-bit text, at most 259 bytes
+  QString tool_file;
+  QString proxy_address;
+  QString proxy_port;
+};
+
+inline constexpr int kNmeaPathLimit = 259;
+inline constexpr int kProxyTextLimit = 99;
+inline constexpr int kToolFileLimit = 259;
+
+// Reads every value; a missing or unfitting value takes its default.
+PersistentSettings LoadSettings(const QSettings& store);
+
+// The values SaveSettings writes, in the order it writes them.
+std::vector<std::pair<QString, QVariant>> SettingsWrites(const PersistentSettings& settings);
+
+// Writes every value back; nothing when the store cannot be written.
+void SaveSettings(QSettings& store, const PersistentSettings& settings);
+
+// Written at each connection, in the one-byte form.
+void WriteComPort(QSettings& store, uint8_t port);
+
+// Cuts 8-bit text to a byte limit without splitting a character.
+QByteArray CutUtf8(const QByteArray& text, int limit);
+
+}  // namespace tessor

@@ -1,0 +1,133 @@
+#pragma once
+
+#include <QColor>
+#include <QComboBox>
+#include <QWidget>
+
+#include "ui/background_call.h"
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+namespace tessor {
+
+class CDataDownloader;
+class CDeviceEngine;
+class PortDirectory;
+
+// A drop-down list that tells when it is about to drop down.
+class PortComboBox : public QComboBox {
+  Q_OBJECT
+
+ public:
+  using QComboBox::QComboBox;
+  void showPopup() override;
+
+ signals:
+  void aboutToDropDown();
+};
+
+// The Connection page: port choice, connect and disconnect, the status list,
+// the progress bar and the lamp, and the start of the upload and download.
+class CDlgConnection : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kTimerOperation = 1;
+  static constexpr int kTimerHandshake = 2;
+  static constexpr int kTimerProcess = 3;
+  static const QColor kLampWhite;
+  static const QColor kLampGreen;
+  static const QColor kLampRed;
+
+  CDlgConnection(CDeviceEngine& engine, PortDirectory& ports, QWidget* parent = nullptr);
+
+  void SetMainWindow(CDataDownloader* main) { main_ = main; }
+  void Initialise();
+  void RefreshPorts();
+  void ConnectClicked();
+  void UploadChecked();
+  void PoiChecked();
+  void ProcessClicked();
+  void DownloadClicked();
+  void TimerTick(int timer);
+  void StartTimer(int timer, int ms);
+  void StopTimer(int timer);
+  bool TimerActive(int timer) const;
+
+  // Engine reports, on the GUI thread.
+  void AddStatusLine(const QString& text, bool replace_last);
+  void OnNotification(int id, qint64 first, qint64 second);
+
+  bool connected() const { return connected_; }
+  bool connectAttempted() const { return connect_attempted_; }
+  bool poi_allowed() const { return poi_allowed_; }
+  QColor lamp_colour() const { return lamp_colour_; }
+  bool lamp_blinking() const { return lamp_blinking_; }
+  QRect LampRect() const;
+  bool device_call_running() const { return call_.running(); }
+
+  // Controls, by their place on the page.
+  PortComboBox* port_list() const { return port_list_; }
+  QComboBox* device_type() const { return device_type_; }
+  QPushButton* connect_button() const { return connect_button_; }
+  QListWidget* status_list() const { return status_list_; }
+  QCheckBox* poi_download() const { return poi_download_; }
+  QCheckBox* veld_upload() const { return veld_upload_; }
+  QPushButton* process_button() const { return process_; }
+  QPushButton* download_db() const { return download_db_; }
+  QProgressBar* progress() const { return progress_; }
+  QGroupBox* setting_group() const { return setting_group_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void BuildControls();
+  void StartOperationState();
+  void OnConnectResult(int result);
+  void FinishDisconnect();
+  void AskResetAndDisconnect();
+  void SetLamp(const QColor& colour);
+  void SetListsEnabled(bool enabled);
+  void SetConnectedState(bool connected);
+  void SetMainBusy(bool busy);
+  void SetCloseEnabled(bool enabled);
+  void Box(const QString& text, const QString& caption = {});
+  QTimer* Timer(int timer) const;
+
+  CDeviceEngine& engine_;
+  PortDirectory& ports_;
+  CDataDownloader* main_ = nullptr;
+  BackgroundCall call_;
+
+  PortComboBox* port_list_ = nullptr;
+  QComboBox* device_type_ = nullptr;
+  QPushButton* connect_button_ = nullptr;
+  QListWidget* status_list_ = nullptr;
+  QGroupBox* setting_group_ = nullptr;
+  QCheckBox* poi_download_ = nullptr;
+  QCheckBox* veld_upload_ = nullptr;
+  QPushButton* process_ = nullptr;
+  QPushButton* download_db_ = nullptr;
+  QLabel* process_status_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QTimer* timers_[3] = {};
+
+  bool connected_ = false;
+  bool connect_attempted_ = false;
+  bool poi_allowed_ = false;
+  QColor lamp_colour_ = kLampWhite;
+  bool lamp_blinking_ = false;
+  QString caption_;
+  QString text_connect_;
+  QString text_disconnect_;
+};
+
+}  // namespace tessor

@@ -1,0 +1,132 @@
+// Connect and disconnect on the Connection page. The engine calls run off the
+// GUI thread; the page keeps its controls disabled until they return.
+#include <QCheckBox>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <chrono>
+#include <thread>
+
+#include "app/port_directory.h"
+#include "app/shell.h"
+#include "engine/device_engine.h"
+#include "ui/data_downloader.h"
+#include "ui/dlg_connection.h"
+#include "ui/message_seam.h"
+#include "ui/veld_setting_dlg.h"
+
+namespace tessor {
+
+namespace {
+constexpr int kPauseBeforeConnectMs = 200;
+}
+
+void CDlgConnection::SetConnectedState(bool connected) {
+  connected_ = connected;
+  if (main_ != nullptr) main_->connected = connected ? 1 : 0;
+  connect_button_->setText(connected ? text_disconnect_ : text_connect_);
+}
+
+// The first step both ways.
+void CDlgConnection::StartOperationState() {
+  status_list_->clear();
+  poi_allowed_ = false;
+  SetLamp(kLampWhite);
+  SetMainBusy(false);
+  engine_.image_path.clear();
+  progress_->setValue(0);
+  text_connect_ = LoadText(243);
+  text_disconnect_ = LoadText(242);
+}
+
+void CDlgConnection::ConnectClicked() {
+  // A device call still running owns the controls; a second one would overlap it.
+  if (call_.running()) return;
+  connect_attempted_ = true;
+  StartOperationState();
+  if (connected_) {
+    connect_button_->setEnabled(false);
+    veld_upload_->setChecked(false);
+    poi_download_->setChecked(false);
+    SetConnectedState(false);
+    call_.Run(
+        [this] {
+          engine_.Disconnect();
+          engine_.StopAllThreads();
+          return 0;
+        },
+        [this](int) { FinishDisconnect(); });
+    return;
+  }
+  connect_button_->setEnabled(false);
+  download_db_->setEnabled(false);
+  SetListsEnabled(false);
+  const int number = PortNumberOf(port_list_->currentText().toStdString());
+  if (main_ != nullptr) {
+    main_->settings.com_port = static_cast<uint8_t>(number);
+    WriteComPort(main_->store(), main_->settings.com_port);
+  }
+  SetCloseEnabled(false);
+  call_.Run(
+      [this, number] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPauseBeforeConnectMs));
+        return engine_.Connect(number);
+      },
+      [this](int result) { OnConnectResult(result); });
+}
+
+void CDlgConnection::OnConnectResult(int result) {
+  if (result == kResultOk || result == kResultNoDatabase) {
+    poi_allowed_ = result == kResultOk;
+    StartTimer(kTimerHandshake, 550);
+    SetMainBusy(true);
+    SetConnectedState(true);
+    if (main_ != nullptr) main_->ForwardLinkState(true);
+    SetListsEnabled(false);
+    connect_button_->setEnabled(true);
+    return;
+  }
+  SetCloseEnabled(true);
+  if (result == kResultAlreadyRunning) {
+    SetConnectedState(true);
+    if (main_ != nullptr) main_->ForwardLinkState(true);
+    SetListsEnabled(false);
+    connect_button_->setEnabled(true);
+    return;
+  }
+  if (result == kResultPortOpen || result == kResultPortSettings) {
+    ShowMessage(this, "Error", ToWide(PortErrorText(engine_.last_system_error.load())));
+  } else if (result == kResultDeviceSilent) {
+    Box(LoadText(111));
+  }
+  SetConnectedState(false);
+  if (result == kResultPortOpen || result == kResultPortSettings) RefreshPorts();
+  SetListsEnabled(true);
+  poi_download_->setEnabled(false);
+  veld_upload_->setEnabled(false);
+  connect_button_->setEnabled(true);
+}
+
+void CDlgConnection::FinishDisconnect() {
+  if (main_ != nullptr) {
+    main_->ForwardLinkState(false);
+  }
+  process_->setEnabled(false);
+  download_db_->setEnabled(false);
+  if (main_ != nullptr) {
+    main_->SetActivePage(CDataDownloader::kPageVeld);
+    main_->SetActivePage(CDataDownloader::kPageConnection);
+  }
+  RefreshPorts();
+  SetListsEnabled(true);
+  poi_download_->setEnabled(false);
+  veld_upload_->setEnabled(false);
+  connect_button_->setEnabled(true);
+  status_list_->clear();
+  if (main_ != nullptr) {
+    main_->poisSaved = 0;
+    if (main_->veld_page() != nullptr) main_->veld_page()->ResetSourceChoice();
+  }
+}
+
+}  // namespace tessor
