@@ -1,0 +1,104 @@
+#include "ui_fixture.h"
+
+#include <QDir>
+#include <QFile>
+
+#include "database/database_image.h"
+#include "tools/devsim/pty.h"
+
+namespace tessor::test {
+
+UiRig::UiRig() {
+  store_ = std::make_unique<QSettings>(dir.filePath("settings.conf"), QSettings::IniFormat);
+  ports_folder = dir.filePath("ports");
+  QDir().mkpath(ports_folder);
+  QDir().mkpath(dir.filePath("dev"));
+  PortRoots roots;
+  roots.dev = dir.filePath("dev").toStdString();
+  roots.by_id = dir.filePath("by-id").toStdString();
+  roots.user_ports = ports_folder.toStdString();
+  ports = std::make_unique<PortDirectory>(*store_, roots);
+  engine = std::make_unique<CDeviceEngine>();
+  SetMessageBoxHandler([this](QWidget*, const MessageRecord& m) { messages.push_back(m); });
+}
+
+UiRig::~UiRig() {
+  window.reset();
+  engine.reset();
+  if (sim) sim->Stop();
+  SetMessageBoxHandler({});
+}
+
+void UiRig::StartDevice(const devsim::Scenario& scenario, bool pace) {
+  auto ends = devsim::OpenSimulatorPty();
+  QVERIFY(ends.has_value());
+  devsim::SimulatorOptions options;
+  options.pace = pace;
+  sim = std::make_unique<devsim::Simulator>(ends->master, scenario, options);
+  sim->Start();
+  Link("sim", QString::fromStdString(ends->slave_path));
+}
+
+CDataDownloader& UiRig::Open() {
+  window = std::make_unique<CDataDownloader>(*engine, *ports, *store_, "Tessor test");
+  window->show();
+  return *window;
+}
+
+void UiRig::Link(const QString& name, const QString& target) {
+  QFile::link(target, QDir(ports_folder).filePath(name));
+}
+
+void UiRig::SelectPort(const QString& starting_with) {
+  QComboBox* list = page().port_list();
+  for (int i = 0; i < list->count(); ++i) {
+    if (list->itemText(i).contains(starting_with)) list->setCurrentIndex(i);
+  }
+}
+
+bool UiRig::HasLine(const QString& line) const {
+  const QListWidget* list = window->connection_page()->status_list();
+  for (int i = 0; i < list->count(); ++i) {
+    if (list->item(i)->text() == line) return true;
+  }
+  return false;
+}
+
+bool UiRig::HasMessage(const QString& text) const {
+  for (const MessageRecord& m : messages) {
+    if (m.text == text) return true;
+  }
+  return false;
+}
+
+QString UiRig::image_file(const std::vector<uint8_t>& bytes, const QString& name) {
+  const QString path = dir.filePath(name);
+  QFile file(path);
+  file.open(QIODevice::WriteOnly);
+  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+  return path;
+}
+
+// A valid image with one cell and `points` camera points.
+std::vector<uint8_t> UiRig::MakeImage(size_t points) {
+  DatabaseHeader header;
+  header.min_latitude = 0.75f;
+  header.min_longitude = -1.39f;
+  header.max_latitude = 0.77f;
+  header.max_longitude = -1.37f;
+  header.grid_x = 1;
+  header.grid_y = 1;
+  const auto packed = PackHeader(header);
+  std::vector<uint8_t> image(packed.begin(), packed.end());
+  CellIndexEntry entry;
+  entry.point_count = static_cast<uint32_t>(points);
+  entry.point_offset = 60;
+  const auto packed_entry = PackIndexEntry(entry);
+  image.insert(image.end(), packed_entry.begin(), packed_entry.end());
+  image.insert(image.end(), 4, 0);
+  for (size_t i = 0; i < points * kPointSize; ++i) image.push_back(static_cast<uint8_t>(i * 7));
+  image.insert(image.end(), 4, 0);
+  return image;
+}
+
+}  // namespace tessor::test
