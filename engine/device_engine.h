@@ -110,8 +110,11 @@ class CDeviceEngine {
   int StartTrackDownload();
   // --- Track download (logger/track_download.cpp) ---
   void DownloadTracks();
-  // Bytes one command 102 asks for at most: a multiple of every record size.
+  // Bytes one command 102 asks for at most (cut to a multiple of the record
+  // size). 40 full blocks: the request's blocks arrive well inside its 2000 ms
+  // wait at 57600 baud, so no request is cut by its own time-out.
   static constexpr uint32_t kRequestLimit = 9600;
+  uint32_t request_limit = kRequestLimit;
   // The largest track the download takes: the logger's transfer buffer.
   static constexpr uint32_t kTrackBufferSize = 0x900000;
   std::string track_file_path;

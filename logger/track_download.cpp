@@ -1,5 +1,6 @@
 // The track download thread: every selected track, in requests of whole
 // records, into one NMEA file per track.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -102,7 +103,8 @@ bool CDeviceEngine::NextRequest(uint32_t start_address, uint32_t total, uint32_t
   std::lock_guard<std::mutex> lock(transfer_mutex);
   const uint32_t remaining = total - transfer.write_offset;
   if (remaining == 0) return false;
-  const uint32_t limit = kRequestLimit - kRequestLimit % record_size;
+  const uint32_t wanted = std::clamp<uint32_t>(request_limit, record_size, 65520);
+  const uint32_t limit = wanted - wanted % record_size;
   transfer.BeginRequest(std::min(remaining, limit));
   args.request_address = start_address + transfer.write_offset;
   args.request_count = transfer.bytes_expected / record_size;
