@@ -61,7 +61,8 @@ class CDeviceEngine {
   // --- Command set (command_set.cpp) ---
   int BuildCommand(int number, std::span<char, kCommandBufferSize> buffer);
   int SendCommand(int number);
-  void QueueCommand(uint32_t bit) { queued_commands.fetch_or(bit); }
+  // Sets a queued-command bit and wakes the link thread to send it now.
+  void QueueCommand(uint32_t bit);
   void SendQueuedCommands();
 
   // --- Answer dispatch (dispatch.cpp) ---
@@ -246,6 +247,7 @@ class CDeviceEngine {
   void ReportTrackLost(int index);
   void FillMissing(uint32_t total);
   void LinkThread();
+  void DrainWakes();
   void HandshakeThread();
   void TrackDownloadThread();
   void DatabaseUploadThread();
@@ -263,6 +265,7 @@ class CDeviceEngine {
   std::array<Slot, kSlotCount> slots_;
   mutable std::mutex slots_mutex_;
   std::atomic<bool> blind_poll_{false};
+  int wake_fd_ = -1;  // eventfd that wakes the link thread for queued commands
 
   EngineObserver* observer_ = nullptr;
   PortResolver resolver_;

@@ -1,9 +1,13 @@
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include "engine/device_engine.h"
 #include "engine/string_table.h"
 
 namespace tessor {
 
 CDeviceEngine::CDeviceEngine() {
+  wake_fd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   receiver.SetSentenceHandler(
       [this](const char* sentence, size_t length) { DispatchAnswer(sentence, length); });
   receiver.SetBinaryStopHandler([this] { OnBinaryProtocol(); });
@@ -14,6 +18,7 @@ CDeviceEngine::~CDeviceEngine() {
   StopAllThreads();
   CloseTrackFile();
   ClosePort();
+  if (wake_fd_ >= 0) ::close(wake_fd_);
 }
 
 void CDeviceEngine::CloseTrackFile() {

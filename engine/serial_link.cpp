@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -76,9 +78,25 @@ bool CDeviceEngine::WriteSentence(const char* text, size_t length) {
   return false;
 }
 
+void CDeviceEngine::QueueCommand(uint32_t bit) {
+  queued_commands.fetch_or(bit);
+  if (wake_fd_ >= 0 && !blind_poll_.load()) {
+    const uint64_t one = 1;
+    // A full counter already wakes the thread; nothing to do on failure.
+    if (::write(wake_fd_, &one, sizeof one) < 0) return;
+  }
+}
+
+void CDeviceEngine::DrainWakes() {
+  uint64_t wakes = 0;
+  // Non-blocking: fails with EAGAIN when nothing was queued since the last cycle.
+  if (wake_fd_ >= 0 && ::read(wake_fd_, &wakes, sizeof wakes) < 0) wakes = 0;
+}
+
 void CDeviceEngine::LinkPoll(int wait_ms) {
   if ((link_status.load() & 1u) == 0) return;
-  bool lost = port.WaitReadable(wait_ms) == SerialPort::WaitResult::kLost;
+  bool lost = port.WaitReadable(wait_ms, wake_fd_) == SerialPort::WaitResult::kLost;
+  DrainWakes();
   const int read = ReadQueued();
   if (read == kResultPortStatus && IsPortLossError(last_system_error)) lost = true;
   if (read == kResultOk || read == kResultRingOverflow) port_access_errors = 0;

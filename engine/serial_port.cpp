@@ -129,13 +129,15 @@ bool SerialPort::Write(const char* data, size_t count, int timeout_ms) {
   return true;
 }
 
-SerialPort::WaitResult SerialPort::WaitReadable(int timeout_ms) {
+SerialPort::WaitResult SerialPort::WaitReadable(int timeout_ms, int wake_fd) {
   if (fd_ < 0) return WaitResult::kLost;
-  pollfd p{fd_, POLLIN, 0};
+  pollfd fds[2] = {{fd_, POLLIN, 0}, {wake_fd, POLLIN, 0}};
+  const nfds_t count = wake_fd >= 0 ? 2 : 1;
   int r;
   do {
-    r = ::poll(&p, 1, timeout_ms);
+    r = ::poll(fds, count, timeout_ms);
   } while (r < 0 && errno == EINTR);
+  const pollfd& p = fds[0];
   if (r < 0) {
     last_error_ = errno;
     return WaitResult::kLost;

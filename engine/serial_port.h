@@ -29,8 +29,9 @@ class SerialPort {
   long Read(uint8_t* data, size_t count);
   // Writes the whole text; true only when every byte was taken within the time.
   bool Write(const char* data, size_t count, int timeout_ms);
-  // Waits up to `timeout_ms` for input; a hang-up or error on the port is kLost.
-  WaitResult WaitReadable(int timeout_ms);
+  // Waits up to `timeout_ms` for input, or until wake_fd (when given) becomes
+  // readable; a hang-up or error on the port is kLost.
+  WaitResult WaitReadable(int timeout_ms, int wake_fd = -1);
 
   int last_error() const { return last_error_; }
   void set_last_error(int error) { last_error_ = error; }

@@ -71,7 +71,7 @@ TEST_F(Connect, BusyHeaderQueryIsRepeatedWithoutCountingATry) {
   StartDevice(s);
   engine_.Connect(1);
   ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }, 30000));
-  EXPECT_TRUE(HasLine(LoadString(248)));
+  EXPECT_TRUE(HasLine(LoadString(248))) << Lines();
   EXPECT_FALSE(HasLine(LoadString(196)));
   std::lock_guard<std::mutex> lock(engine_.headers_mutex);
   EXPECT_EQ(engine_.valid_headers, (std::vector<uint32_t>{0}));

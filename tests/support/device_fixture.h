@@ -66,6 +66,13 @@ class DeviceFixture : public ::testing::Test {
     return true;
   }
 
+  // Every status line so far, for failure messages.
+  std::string Lines() const {
+    std::string all;
+    for (const std::string& l : observer_.lines()) all += "\n  " + l;
+    return all;
+  }
+
   bool HasLine(const std::string& line) const {
     const auto lines = observer_.lines();
     return std::find(lines.begin(), lines.end(), line) != lines.end();
