@@ -35,6 +35,8 @@ class CDeviceEngine {
   CDeviceEngine& operator=(const CDeviceEngine&) = delete;
 
   // --- Reporting (engine_report.cpp) ---
+  // Safe while threads run; a report already under way may still reach the
+  // previous observer, so stop the threads before destroying it.
   void SetObserver(EngineObserver* observer) { observer_ = observer; }
   // Adds a numbered text as a status line.
   void ReportStatus(int string_id, bool replace_last = false);
@@ -267,7 +269,7 @@ class CDeviceEngine {
   std::atomic<bool> blind_poll_{false};
   int wake_fd_ = -1;  // eventfd that wakes the link thread for queued commands
 
-  EngineObserver* observer_ = nullptr;
+  std::atomic<EngineObserver*> observer_{nullptr};
   PortResolver resolver_;
   std::array<AutoResetEvent, static_cast<size_t>(AnswerEvent::kCount)> events_;
   mutable std::mutex report_mutex_;

@@ -36,7 +36,7 @@ void CDeviceEngine::ReportStatusText(const std::string& text, bool replace_last)
     if (text == last_status_line_) return;
     last_status_line_ = text;
   }
-  if (observer_ != nullptr) observer_->OnStatusLine(text, replace_last);
+  if (EngineObserver* o = observer_.load()) o->OnStatusLine(text, replace_last);
 }
 
 std::string CDeviceEngine::last_status_line() const {
@@ -45,11 +45,11 @@ std::string CDeviceEngine::last_status_line() const {
 }
 
 void CDeviceEngine::PostNotification(int id, int64_t first, int64_t second) {
-  if (observer_ != nullptr) observer_->OnNotification(id, first, second);
+  if (EngineObserver* o = observer_.load()) o->OnNotification(id, first, second);
 }
 
 void CDeviceEngine::ShowMessage(const std::string& text) {
-  if (observer_ != nullptr) observer_->OnMessageBox(LoadString(kStrCaption), text);
+  if (EngineObserver* o = observer_.load()) o->OnMessageBox(LoadString(kStrCaption), text);
 }
 
 void CDeviceEngine::OnBinaryProtocol() {
@@ -58,7 +58,7 @@ void CDeviceEngine::OnBinaryProtocol() {
   operation_running = false;
   worker_running = false;
   ShowMessage(kBinaryProtocolText);
-  if (observer_ != nullptr) observer_->OnCloseRequest();
+  if (EngineObserver* o = observer_.load()) o->OnCloseRequest();
 }
 
 }  // namespace tessor
