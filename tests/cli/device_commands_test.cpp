@@ -15,6 +15,8 @@ class TessorctlDevice : public test::DeviceFixture {
   void SetUp() override {
     DeviceFixture::SetUp();
     ::setenv("TESSOR_TIMING_SCALE", "0.2", 1);
+    // A settings store of the test's own: no saved port, no numbers.
+    ::setenv("XDG_CONFIG_HOME", (data_home_ + "/config").c_str(), 1);
   }
 
   test::ProgramResult Run(std::vector<std::string> args) {
@@ -118,6 +120,31 @@ TEST_F(TessorctlDevice, TracksDownloadAndBattery) {
   const auto bad_track = Run({"download-tracks", "--out", out, "--track", "1"});
   EXPECT_EQ(bad_track.status, 64);
 }
+
+#ifdef TESSOR_HAVE_PORT_DIRECTORY
+TEST_F(TessorctlDevice, PortsAndComNumbers) {
+  // The simulator's link in the per-user ports folder, settings in a fresh home.
+  ::setenv("XDG_RUNTIME_DIR", data_home_.c_str(), 1);
+  const std::string folder = data_home_ + "/tessor/ports";
+  std::filesystem::create_directories(folder);
+  StartDevice(devsim::Scenario{});
+  std::filesystem::create_symlink(slave_path_, folder + "/tessor-devsim-test");
+  const auto ports = test::RunProgram({TESSORCTL, "ports"}, data_home_ + "/run");
+  ASSERT_EQ(ports.status, 0) << ports.err;
+  const size_t at = ports.out.find("\t" + folder + "/tessor-devsim-test\t");
+  ASSERT_NE(at, std::string::npos) << ports.out;
+  const size_t line = ports.out.rfind('\n', at);
+  const std::string com = ports.out.substr(line == std::string::npos ? 0 : line + 1,
+                                           at - (line == std::string::npos ? 0 : line + 1));
+  const auto info = test::RunProgram({TESSORCTL, "battery", "--port", com}, data_home_ + "/run");
+  EXPECT_EQ(info.status, 0) << com << ": " << info.err;
+  EXPECT_NE(info.out.find("battery\tok"), std::string::npos);
+  const auto unknown =
+      test::RunProgram({TESSORCTL, "battery", "--port", "COM200"}, data_home_ + "/run");
+  EXPECT_EQ(unknown.status, 64);
+  EXPECT_NE(unknown.err.find("no port COM200"), std::string::npos) << unknown.err;
+}
+#endif
 
 TEST_F(TessorctlDevice, ConvertLogOffline) {
   std::vector<uint8_t> record = {0, 8, 30, 15, 0xdf, 0xb5, 0xdf, 0x3e, 0xeb, 0xc9, 0x07, 0x40};

@@ -8,6 +8,7 @@
 
 #include "engine/timing.h"
 #include "tools/cli/cli_output.h"
+#include "tools/cli/port_lookup.h"
 
 namespace tessor::cli {
 
@@ -54,14 +55,6 @@ PrintingObserver::Progress ProgressKind(bool lines) {
   return ::isatty(2) ? PrintingObserver::Progress::kBar : PrintingObserver::Progress::kNone;
 }
 
-// A COM number as "COM3" or "3"; 0 when the text is not one.
-int ComNumber(const std::string& port) {
-  std::string digits = port;
-  if (digits.rfind("COM", 0) == 0 || digits.rfind("com", 0) == 0) digits = digits.substr(3);
-  if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) return 0;
-  const int n = std::stoi(digits);
-  return n >= 1 && n <= 255 ? n : 0;
-}
 }  // namespace
 
 DeviceSession::DeviceSession(bool progress_lines) : observer_(ProgressKind(progress_lines)) {
@@ -79,17 +72,9 @@ DeviceSession::~DeviceSession() {
 }
 
 int DeviceSession::Open(const std::string& port) {
-  if (port.empty()) {
-    PrintError("no port given (--port)");
-    return kExitUsage;
-  }
-  if (port.find('/') != std::string::npos) {
-    path_ = port;
-  } else if (ComNumber(port) != 0) {
-    PrintError("COM numbers need the port directory of the desktop program; give the device path");
-    return kExitUsage;
-  } else {
-    PrintError("not a port: " + port);
+  std::string reason;
+  if (!LookUpPort(port, &path_, &reason)) {
+    PrintError(reason);
     return kExitUsage;
   }
   engine_.SetPortResolver([this](int) { return path_; });

@@ -5,6 +5,7 @@
 #include "tools/cli/cli_output.h"
 #include "tools/cli/device_commands.h"
 #include "tools/cli/offline_commands.h"
+#include "tools/cli/port_lookup.h"
 
 int main(int argc, char** argv) {
   using namespace tessor::cli;
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
   InstallMessagePrinter();
 
   int exit_status = kExitOk;
+  AddPortCommands(app, exit_status);
   AddDeviceCommands(app, exit_status);
   AddLoggerCommands(app, exit_status);
   AddOfflineCommands(app, exit_status);
