@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "database/data_folder.h"
+#include "database/file_io.h"
 #include "database/message_seam.h"
 #include "engine/string_table.h"
 
@@ -23,17 +24,6 @@ T Take(const char* bytes) {
   T value;
   std::memcpy(&value, bytes, sizeof value);  // the list is little-endian, as is the host
   return value;
-}
-
-bool WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 // One CSV line per whole camera; a partial camera at the end is dropped.

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "database/file_io.h"
 #include "poi/poi.h"
 
 namespace tessor {
@@ -123,16 +124,6 @@ std::string EndBlocks() {
              Text(kCoverageLabel).c_str());
 }
 
-bool WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
 }  // namespace
 
 std::string FileUrl(const std::string& path) {

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "database/data_folder.h"
+#include "database/file_io.h"
 #include "database/message_seam.h"
 #include "engine/string_table.h"
 
@@ -75,17 +76,6 @@ std::string FormatPoiFile(const PoiList& list, bool onlyValid) {
     text += numbers + CommentForFile(poi.comment()) + "\r\n";
   }
   return text;
-}
-
-bool WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 // Writes beside the target and renames over it, so a failure keeps the old file.
