@@ -99,7 +99,8 @@ int CDeviceEngine::BuildCommand(int number, Buffer buffer) {
     case 111:
       return BuildPlain(number, buffer);
     case 101:
-      if (a.header_index < 0 || static_cast<uint32_t>(a.header_index) > config.track_header_count) {
+      if (a.header_index < 0 ||
+          static_cast<uint32_t>(a.header_index) > Snapshot(config.track_header_count)) {
         return kResultBadArgument;
       }
       return Format(buffer, "$PKVN101,%ld", static_cast<long>(a.header_index));
@@ -147,6 +148,7 @@ int CDeviceEngine::BuildCommand(int number, Buffer buffer) {
 // configuration follows what was last set, 114 remembers its kind, 999 its XOR.
 void CDeviceEngine::ApplySentCommand(int number) {
   const CommandArgs& a = args;
+  std::lock_guard<std::mutex> lock(answer_mutex);
   switch (number) {
     case 104:
       config.log_type = a.log_type;

@@ -91,6 +91,7 @@ int CDeviceEngine::Connect(int number) {
 // size the header table. Returns false when the handshake has to end.
 bool CDeviceEngine::HandshakeConfigurationStep(int* retries, bool* headers_phase) {
   ClearB(flag_b::kConfiguration);
+  std::unique_lock<std::mutex> preset(answer_mutex);
   config.speed_filter = -1;
   config.position_value = -1;
   config.data_type = 0;
@@ -100,6 +101,7 @@ bool CDeviceEngine::HandshakeConfigurationStep(int* retries, bool* headers_phase
   config.value6 = 0;
   for (uint32_t& v : config.value9_14) v = 0;
   config.track_header_count = 0;
+  preset.unlock();
   AutoResetEvent& answered = event(AnswerEvent::kLog108);
   answered.Reset();
   QueueCommand(queue_bit::k108);
@@ -107,7 +109,7 @@ bool CDeviceEngine::HandshakeConfigurationStep(int* retries, bool* headers_phase
     busy_flag = true;
     if (flags_b.load() & flag_b::kConfiguration) {
       ClearB(flag_b::kConfiguration);
-      const uint32_t n = config.track_header_count;
+      const uint32_t n = Snapshot(config.track_header_count);
       std::lock_guard<std::mutex> lock(headers_mutex);
       track_headers.assign(n, TrackHeaderRecord{});
       valid_headers.clear();
@@ -159,15 +161,16 @@ bool CDeviceEngine::HandshakeHeaderStep(int* retries) {
     return false;
   }
   const int index = args.header_index;
-  const int result = QueryTrackHeader(index);
+  TrackHeaderAnswer answer;
+  const int result = QueryTrackHeader(index, &answer);
   if (result == kResultOk || result == kResultNoSuchRecord) {
     TrackHeaderRecord record;
     if (result == kResultOk) {
       record.valid = 1;
-      record.header_value = track_header.header_value;
-      record.record_format = track_header.record_format;
-      record.record_count = track_header.record_count;
-      record.start_address = track_header.start_address;
+      record.header_value = answer.header_value;
+      record.record_format = answer.record_format;
+      record.record_count = answer.record_count;
+      record.start_address = answer.start_address;
       total_track_data_size += record.record_count * RecordSize(record.record_format);
     }
     {

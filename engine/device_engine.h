@@ -103,7 +103,8 @@ class CDeviceEngine {
   int EraseLog();
 
   // --- Long operations (long_operations.cpp) ---
-  int QueryTrackHeader(int index);
+  // 0 (the header in *header when given), 29 refused, 30 no answer.
+  int QueryTrackHeader(int index, TrackHeaderAnswer* header = nullptr);
   int QueryDeviceName();
   int SetLinkMode(int mode, bool notify);
   void QueryVersion();
@@ -173,7 +174,7 @@ class CDeviceEngine {
   // Answer side.
   std::atomic<uint32_t> flags_a{0};
   std::atomic<uint16_t> flags_b{0};
-  uint8_t busy_value = 0;
+  std::atomic<uint8_t> busy_value{0};
   uint8_t log001_value = 0;
   uint8_t log003_value = 0;
   uint8_t battery_value = 0;
@@ -226,6 +227,16 @@ class CDeviceEngine {
   std::vector<uint32_t> valid_headers;
   uint32_t total_track_data_size = 0;
 
+  // Parsed answer values are written by the link thread under answer_mutex; an
+  // operation copies them under it too, since a late or repeated answer may
+  // arrive while it reads.
+  mutable std::mutex answer_mutex;
+  template <typename T>
+  T Snapshot(const T& field) const {
+    std::lock_guard<std::mutex> lock(answer_mutex);
+    return field;
+  }
+
   // Position text: the last GGA and the sentences after it, framed again.
   std::string position_text() const;
 
@@ -248,6 +259,7 @@ class CDeviceEngine {
   bool RereadHeader(int index, int* retries, bool* skip);
   void ReportTrackLost(int index);
   void FillMissing(uint32_t total);
+  void DrainStaleAnswers(int answers);
   void LinkThread();
   void DrainWakes();
   void HandshakeThread();
@@ -259,6 +271,8 @@ class CDeviceEngine {
   bool HandshakeHeaderStep(int* retries);
   void FinishHeaders();
   bool Busy() const;
+  // Waits until one of the flag bits is set, or the time is up.
+  void WaitForFlags(uint32_t a_bits, uint16_t b_bits, int real_ms);
   int WaitRounds(AnswerEvent e, int rounds, int wait_ms, int command);
   struct Slot {
     std::thread thread;

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <string_view>
 
@@ -256,6 +257,8 @@ int OnDataBlock(CDeviceEngine& e, const Answer& a) {
   }
   std::lock_guard<std::mutex> lock(e.transfer_mutex);
   TransferState& t = e.transfer;
+  t.last_block_ns = std::chrono::steady_clock::now().time_since_epoch().count();
+  if (t.discard) return 0;
   if (s.size() == 10 && s[8] == '0' && s[9] == '*') {
     e.SetA(flag_a::kLog102Refused);
     e.ClearB(flag_b::kTransferComplete);
@@ -372,7 +375,13 @@ int CDeviceEngine::DispatchAnswer(const char* sentence, size_t length) {
       a.word = a.text.find(rule.text);
       if (a.word == std::string_view::npos) continue;
     }
-    const int result = rule.action != nullptr ? rule.action(*this, a) : 0;
+    int result = 0;
+    if (rule.action == OnDataBlock) {
+      result = OnDataBlock(*this, a);
+    } else if (rule.action != nullptr) {
+      std::lock_guard<std::mutex> lock(answer_mutex);
+      result = rule.action(*this, a);
+    }
     if (result != 0) return result;
     if (rule.a_bits != 0) SetA(rule.a_bits);
     if (rule.b_bits != 0) SetB(rule.b_bits);

@@ -138,6 +138,10 @@ struct TransferState {
   std::atomic<uint32_t> overall_received{0};
   // Blocks that would not fit the track or the request: refused, counted.
   uint32_t oversize_blocks = 0;
+  // While set, every block is dropped: a repeated request's second answer is
+  // still on its way and must not be taken for the next request's.
+  bool discard = false;
+  std::atomic<int64_t> last_block_ns{0};  // steady clock of the last block seen
 
   void BeginTrack(uint32_t total) {
     buffer.assign(total, 0xFF);

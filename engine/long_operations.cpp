@@ -6,7 +6,7 @@
 
 namespace tessor {
 
-int CDeviceEngine::QueryTrackHeader(int index) {
+int CDeviceEngine::QueryTrackHeader(int index, TrackHeaderAnswer* header) {
   AutoResetEvent& answered = event(AnswerEvent::kLog101);
   while (link_flag.load()) {
     ClearB(flag_b::kTrackHeader);
@@ -16,13 +16,14 @@ int CDeviceEngine::QueryTrackHeader(int index) {
     if (sent == kResultBadArgument || sent == kResultUnknownCommand) return kResultNoAnswerRetries;
     if (answered.Wait(TimingScale::Ms(timing::kTrackHeaderWaitMs))) {
       busy_flag = true;
-      const bool header = flags_b.load() & flag_b::kTrackHeader;
+      const bool got_header = flags_b.load() & flag_b::kTrackHeader;
       const bool none = flags_a.load() & flag_a::kLog101None;
-      if (header) ClearB(flag_b::kTrackHeader);
-      if (none && !header) ClearA(flag_a::kLog101None);
+      if (got_header) ClearB(flag_b::kTrackHeader);
+      if (none && !got_header) ClearA(flag_a::kLog101None);
       answered.Reset();
       busy_flag = false;
-      if (header) return kResultOk;
+      if (got_header && header != nullptr) *header = Snapshot(track_header);
+      if (got_header) return kResultOk;
       if (none) return kResultNoSuchRecord;
       continue;  // signalled without an answer of ours: ask again
     }

@@ -1,3 +1,6 @@
+#include <chrono>
+#include <thread>
+
 #include "engine/device_engine.h"
 #include "engine/timing.h"
 
@@ -20,13 +23,23 @@ int SettingResult(const CDeviceEngine& e, bool busy, uint32_t refused, int refus
 }
 }  // namespace
 
+// The answer's time bounds the wait, but an answer ends it at once.
+void CDeviceEngine::WaitForFlags(uint32_t a_bits, uint16_t b_bits, int real_ms) {
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(TimingScale::Ms(real_ms));
+  while ((flags_a.load() & a_bits) == 0 && (flags_b.load() & b_bits) == 0 &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
 int CDeviceEngine::QueryBattery(uint8_t* value) {
   ClearB(flag_b::kBusy | flag_b::kLog003 | flag_b::kBattery);
   QueueCommand(queue_bit::k004);
-  TimingScale::Pause(timing::kQueuedAnswerMs);
+  WaitForFlags(0, flag_b::kBusy | flag_b::kBattery, timing::kQueuedAnswerMs);
   if (Busy()) return kResultDeviceBusy;
   if ((flags_b.load() & flag_b::kBattery) == 0) return kResultNoAnswer;
-  if (value != nullptr) *value = battery_value;
+  if (value != nullptr) *value = Snapshot(battery_value);
   return kResultOk;
 }
 
@@ -36,7 +49,7 @@ int CDeviceEngine::QueryFlashUsage(FlashUsage* usage) {
   event(AnswerEvent::kLog100).Wait(TimingScale::Ms(timing::kFlashUsageWaitMs));
   if (Busy()) return kResultDeviceBusy;
   if ((flags_b.load() & flag_b::kFlashUsage) == 0) return kResultNoAnswer;
-  if (usage != nullptr) *usage = flash_usage;
+  if (usage != nullptr) *usage = Snapshot(flash_usage);
   return kResultOk;
 }
 
@@ -46,7 +59,7 @@ int CDeviceEngine::SetLogSwitches(int log, int nmea) {
   args.log_switch = log != 0;
   args.nmea_switch = nmea != 0;
   QueueCommand(queue_bit::k103);
-  TimingScale::Pause(timing::kQueuedAnswerMs);
+  WaitForFlags(flag_a::kLog103Refused | flag_a::kLog103Ok, flag_b::kBusy, timing::kQueuedAnswerMs);
   return SettingResult(*this, Busy(), flag_a::kLog103Refused, kResultLog103Refused,
                        flag_a::kLog103Ok);
 }
@@ -60,7 +73,8 @@ int CDeviceEngine::SetLoggerConfig(int log_type, uint32_t interval, int data_typ
   args.data_type = static_cast<uint8_t>(data_type);
   args.memory_full = static_cast<uint8_t>(memory_full);
   QueueCommand(queue_bit::k104);
-  TimingScale::Pause(timing::kLoggerConfigAnswerMs);
+  WaitForFlags(flag_a::kLog104Refused | flag_a::kLog104Ok, flag_b::kBusy,
+               timing::kLoggerConfigAnswerMs);
   return SettingResult(*this, Busy(), flag_a::kLog104Refused, kResultLog104Refused,
                        flag_a::kLog104Ok);
 }
@@ -72,7 +86,8 @@ int CDeviceEngine::SetAlertRanges(int critical, int notification) {
   args.alert_values[1] = critical;
   args.alert_values[2] = notification;
   QueueCommand(queue_bit::k116);
-  TimingScale::Pause(timing::kAlertRangesAnswerMs);
+  WaitForFlags(flag_a::kLog116Refused | flag_a::kAlertSaved, flag_b::kBusy,
+               timing::kAlertRangesAnswerMs);
   return SettingResult(*this, Busy(), flag_a::kLog116Refused, kResultLog116Refused,
                        flag_a::kAlertSaved);
 }
@@ -82,7 +97,7 @@ int CDeviceEngine::SetSpeedFilter(int32_t value) {
   ClearA(flag_a::kLog105Ok | flag_a::kLog105Refused);
   args.speed_filter = value;
   QueueCommand(queue_bit::k105);
-  TimingScale::Pause(timing::kQueuedAnswerMs);
+  WaitForFlags(flag_a::kLog105Refused | flag_a::kLog105Ok, flag_b::kBusy, timing::kQueuedAnswerMs);
   return SettingResult(*this, Busy(), flag_a::kLog105Refused, kResultLog105Refused,
                        flag_a::kLog105Ok);
 }
@@ -90,9 +105,10 @@ int CDeviceEngine::SetSpeedFilter(int32_t value) {
 int CDeviceEngine::QueryLoggerConfig(LoggerConfig* out) {
   ClearB(flag_b::kBusy | flag_b::kConfiguration);
   QueueCommand(queue_bit::k108);
-  TimingScale::Pause(timing::kQueuedAnswerMs);
+  WaitForFlags(0, flag_b::kBusy | flag_b::kConfiguration, timing::kQueuedAnswerMs);
   if (Busy()) return kResultDeviceBusy;
   if ((flags_b.load() & flag_b::kConfiguration) == 0) return kResultNoAnswer;
+  std::lock_guard<std::mutex> lock(answer_mutex);
   poi.count = config.value(13);
   if (out != nullptr) *out = config;
   return kResultOk;
@@ -103,7 +119,7 @@ int CDeviceEngine::EraseLog() {
   ClearA(flag_a::kLog109Ok | flag_a::kLog109Refused);
   args.erase_value = -1;
   QueueCommand(queue_bit::k109);
-  TimingScale::Pause(timing::kQueuedAnswerMs);
+  WaitForFlags(flag_a::kLog109Refused | flag_a::kLog109Ok, flag_b::kBusy, timing::kQueuedAnswerMs);
   return SettingResult(*this, Busy(), flag_a::kLog109Refused, kResultLog109Refused,
                        flag_a::kLog109Ok);
 }

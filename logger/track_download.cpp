@@ -2,8 +2,10 @@
 // records, into one NMEA file per track.
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "engine/device_engine.h"
 #include "engine/string_table.h"
@@ -112,11 +114,41 @@ bool CDeviceEngine::NextRequest(uint32_t start_address, uint32_t total, uint32_t
   return true;
 }
 
+// A request that timed out without a byte was sent again unchanged; if the
+// device was only slow, both answers come, and the second must not be taken
+// for the next request's (blocks carry no address). So once the device is
+// answering again, the line is left to fall quiet, dropping what comes.
+void CDeviceEngine::DrainStaleAnswers(int answers) {
+  uint32_t request_bytes;
+  {
+    std::lock_guard<std::mutex> lock(transfer_mutex);
+    transfer.discard = true;
+    request_bytes = transfer.bytes_expected;
+  }
+  // Bounded by the line time of every answer still owed, at 57600 baud with
+  // the blocks' framing, and one quiet wait.
+  const auto quiet = std::chrono::milliseconds(TimingScale::Ms(kRequestWaitMs));
+  const auto owed =
+      std::chrono::milliseconds((answers + 1) * (request_bytes * 256 / 240 / 5 + 1000));
+  const auto give_up = std::chrono::steady_clock::now() + quiet + owed;
+  while (worker_running.load() && std::chrono::steady_clock::now() < give_up) {
+    const auto last = std::chrono::steady_clock::time_point(
+        std::chrono::steady_clock::duration(transfer.last_block_ns.load()));
+    if (std::chrono::steady_clock::now() - last >= quiet) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  std::lock_guard<std::mutex> lock(transfer_mutex);
+  transfer.discard = false;
+  transfer.error = false;
+  ClearA(flag_a::kLog102Refused);
+  event(AnswerEvent::kLog102).Reset();
+}
+
 CDeviceEngine::TrackOutcome CDeviceEngine::DownloadTrackBytes(uint32_t start_address,
                                                               uint32_t total,
                                                               uint32_t record_size) {
   AutoResetEvent& answered = event(AnswerEvent::kLog102);
-  int refusals = 0, silent = 0;
+  int refusals = 0, silent = 0, unanswered = 0;
   uint32_t last_check = 0;
   while (NextRequest(start_address, total, record_size)) {
     if (SendCommand(102) == kResultWriteFailed) {
@@ -124,7 +156,18 @@ CDeviceEngine::TrackOutcome CDeviceEngine::DownloadTrackBytes(uint32_t start_add
       worker_running = false;
       return TrackOutcome::kStopped;
     }
-    if (answered.Wait(TimingScale::Ms(kRequestWaitMs))) {
+    const bool signalled = answered.Wait(TimingScale::Ms(kRequestWaitMs));
+    bool heard;
+    {
+      std::lock_guard<std::mutex> lock(transfer_mutex);
+      heard = signalled || transfer.first_seen || transfer.bytes_received > 0;
+    }
+    if (!heard) ++unanswered;
+    if (heard && unanswered > 0) {
+      DrainStaleAnswers(unanswered);
+      unanswered = 0;
+    }
+    if (signalled) {
       ClearB(flag_b::kTransferComplete);
       std::unique_lock<std::mutex> lock(transfer_mutex);
       transfer.first_seen = transfer.complete = false;

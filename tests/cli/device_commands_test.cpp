@@ -14,7 +14,7 @@ class TessorctlDevice : public test::DeviceFixture {
  protected:
   void SetUp() override {
     DeviceFixture::SetUp();
-    ::setenv("TESSOR_TIMING_SCALE", "0.2", 1);
+    ::setenv("TESSOR_TIMING_SCALE", "0.5", 1);
     // A settings store of the test's own: no saved port, no numbers.
     ::setenv("XDG_CONFIG_HOME", (data_home_ + "/config").c_str(), 1);
   }

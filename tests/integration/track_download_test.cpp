@@ -181,6 +181,19 @@ TEST_F(TrackDownload, SilentDeviceGivesTheTrackUpAfterTenWaits) {
   EXPECT_EQ(engine_.tracks_lost.load(), 1);
 }
 
+TEST_F(TrackDownload, RepeatedRequestsOnASlowLineNeverMisplaceBlocks) {
+  // Requests that outlast their wait on the paced line: repeats are sent while
+  // older answers still stream in, and those answers carry no address.
+  TimingScale::Set(0.1);
+  devsim::Scenario s;
+  s.tracks = {Track(70314, 2, 600)};
+  StartDevice(s, true);
+  engine_.request_limit = 4800;
+  Download({0});
+  EXPECT_EQ(File("00000_70314.nmea"), Expected(70314, 2, s.tracks[0].records));
+  EXPECT_EQ(engine_.tracks_lost.load(), 0);
+}
+
 TEST_F(TrackDownload, StopMidDownloadClearsEverySelection) {
   devsim::Scenario s;
   s.tracks = {Track(70314, 2, 20000), Track(70315, 2, 100)};
