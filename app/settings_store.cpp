@@ -92,4 +92,14 @@ void WriteComPort(QSettings& store, uint8_t port) {
   store.sync();
 }
 
+bool ReadShowAllPages(const QSettings& store) {
+  return ReadByte(store, "Show All Pages", 0) == 1;
+}
+
+void WriteShowAllPages(QSettings& store, bool show) {
+  if (!store.isWritable()) return;
+  store.setValue("Show All Pages", OneByte(show ? 1 : 0));
+  store.sync();
+}
+
 }  // namespace tessor

@@ -44,6 +44,11 @@ void SaveSettings(QSettings& store, const PersistentSettings& settings);
 // Written at each connection, in the one-byte form.
 void WriteComPort(QSettings& store, uint8_t port);
 
+// Whether the main window also shows the pages it keeps; off unless chosen.
+// Written at once when the user changes it, in the one-byte form.
+bool ReadShowAllPages(const QSettings& store);
+void WriteShowAllPages(QSettings& store, bool show);
+
 // Cuts 8-bit text to a byte limit without splitting a character.
 QByteArray CutUtf8(const QByteArray& text, int limit);
 

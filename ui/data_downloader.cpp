@@ -41,13 +41,17 @@ CDataDownloader::~CDataDownloader() {
   engine_.SetObserver(nullptr);
   SaveSettings(store_, settings);
   if (tray_ != nullptr) tray_->hide();
+  // The pages read the window as they hide: they go while it is still whole,
+  // and with the window hidden no page comes into view as another goes.
+  hide();
+  for (QWidget* page : PagesInBuildOrder()) delete page;
 }
 
 void CDataDownloader::BuildPages() {
-  file_conversion_ = new CDlgFileConversion(this);
+  file_conversion_ = new CDlgFileConversion(*this, this);
   connection_ = new CDlgConnection(engine_, ports_, this);
-  device_status_ = new CDlgDeviceStatus(this);
-  config_ = new CDlgConfig(this);
+  device_status_ = new CDlgDeviceStatus(*this, this);
+  config_ = new CDlgConfig(*this, this);
   veld_ = new CVELDSettingDlg(this);
   alert_ = new CAlertSettingDlg(this);
   about_ = new CDownloadAbout(this);
@@ -92,6 +96,8 @@ void CDataDownloader::Initialise() {
   veld_->SetMainWindow(this);
   veld_->Initialise();
   ConnectBridge();
+  BuildWindowMenu();
+  if (ReadShowAllPages(store_)) SetShowAllPages(true);
   resize(560, 470);
 }
 
@@ -117,10 +123,15 @@ void CDataDownloader::ConnectBridge() {
 }
 
 void CDataDownloader::SetActivePage(int index) {
-  sheet_->setCurrentIndex(index);
+  QWidget* page = PageWidget(index);
+  if (page != nullptr && sheet_->indexOf(page) >= 0) sheet_->setCurrentWidget(page);
 }
+
 int CDataDownloader::ActivePage() const {
-  return sheet_->currentIndex();
+  for (int page = kPageConnection; page <= kPagePoi; ++page) {
+    if (PageWidget(page) == sheet_->currentWidget()) return page;
+  }
+  return -1;
 }
 
 void CDataDownloader::SetProxySettings(uint8_t used, const QString& address, const QString& port) {
@@ -131,6 +142,7 @@ void CDataDownloader::SetProxySettings(uint8_t used, const QString& address, con
 
 void CDataDownloader::ForwardLinkState(bool up) {
   if (veld_ != nullptr) veld_->EnableControls(up);
+  if (!up && file_conversion_ != nullptr) file_conversion_->LinkDown();
 }
 
 void CDataDownloader::closeEvent(QCloseEvent* event) {

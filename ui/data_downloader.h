@@ -5,6 +5,7 @@
 
 #include "app/settings_store.h"
 
+class QAction;
 class QDialogButtonBox;
 class QSettings;
 class QSystemTrayIcon;
@@ -30,7 +31,18 @@ class CDataDownloader : public QWidget {
   Q_OBJECT
 
  public:
-  enum Page { kPageConnection = 0, kPageVeld = 1, kPageAbout = 2 };
+  // The three tabs by their place; the kept pages by name, wherever they stand
+  // when all pages are shown.
+  enum Page {
+    kPageConnection = 0,
+    kPageVeld = 1,
+    kPageAbout = 2,
+    kPageFileConversion,
+    kPageDeviceStatus,
+    kPageConfig,
+    kPageAlert,
+    kPagePoi
+  };
 
   CDataDownloader(CDeviceEngine& engine, PortDirectory& ports, QSettings& store,
                   const QString& title, QWidget* parent = nullptr);
@@ -44,8 +56,15 @@ class CDataDownloader : public QWidget {
 
   QSettings& store() { return store_; }
   CDeviceEngine& engine() { return engine_; }
+  // Shows a page; a kept page that is not among the tabs is left as it is.
   void SetActivePage(int index);
+  // The shown page, a Page value.
   int ActivePage() const;
+  // Adds the five kept pages to the tabs, in the order the pages are built, or
+  // takes them away again; the choice is kept in the settings store.
+  void SetShowAllPages(bool show);
+  bool show_all_pages() const { return show_all_pages_; }
+  QAction* show_all_action() const { return show_all_action_; }
   QTabWidget* sheet() const { return sheet_; }
   QDialogButtonBox* sheet_buttons() const { return sheet_buttons_; }
 
@@ -80,6 +99,7 @@ class CDataDownloader : public QWidget {
 
  protected:
   void changeEvent(QEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
@@ -87,6 +107,10 @@ class CDataDownloader : public QWidget {
   void Initialise();
   void ConnectBridge();
   void MinimiseToTray();
+  void BuildWindowMenu();
+  void ShowWindowMenu(const QPoint& global_position);
+  QWidget* PageWidget(int page) const;
+  QList<QWidget*> PagesInBuildOrder() const;
 
   CDeviceEngine& engine_;
   PortDirectory& ports_;
@@ -98,6 +122,8 @@ class CDataDownloader : public QWidget {
   bool close_enabled_ = true;
   bool tray_available_ = false;
   bool closing_ = false;
+  bool show_all_pages_ = false;
+  QAction* show_all_action_ = nullptr;
 
   CDlgFileConversion* file_conversion_ = nullptr;
   CDlgConnection* connection_ = nullptr;

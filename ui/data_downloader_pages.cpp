@@ -1,0 +1,93 @@
+// "Show all pages": the five pages the window builds and keeps join the tabs
+// when the user asks for them. Off unless chosen, so the window keeps its three tabs.
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTabBar>
+#include <QTabWidget>
+
+#include "app/settings_store.h"
+#include "ui/alert_setting_dlg.h"
+#include "ui/data_downloader.h"
+#include "ui/dlg_config.h"
+#include "ui/dlg_connection.h"
+#include "ui/dlg_device_status.h"
+#include "ui/dlg_file_conversion.h"
+#include "ui/download_about.h"
+#include "ui/poi_management_dlg.h"
+#include "ui/veld_setting_dlg.h"
+
+namespace tessor {
+
+QWidget* CDataDownloader::PageWidget(int page) const {
+  switch (page) {
+    case kPageConnection:
+      return connection_;
+    case kPageVeld:
+      return veld_;
+    case kPageAbout:
+      return about_;
+    case kPageFileConversion:
+      return file_conversion_;
+    case kPageDeviceStatus:
+      return device_status_;
+    case kPageConfig:
+      return config_;
+    case kPageAlert:
+      return alert_;
+    case kPagePoi:
+      return poi_;
+    default:
+      return nullptr;
+  }
+}
+
+QList<QWidget*> CDataDownloader::PagesInBuildOrder() const {
+  return {file_conversion_, connection_, device_status_, config_, veld_, alert_, about_, poi_};
+}
+
+void CDataDownloader::BuildWindowMenu() {
+  show_all_action_ = new QAction("Show all pages", this);
+  show_all_action_->setCheckable(true);
+  connect(show_all_action_, &QAction::triggered, this, [this](bool on) {
+    SetShowAllPages(on);
+    WriteShowAllPages(store_, on);
+  });
+  QTabBar* bar = sheet_->tabBar();
+  bar->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(bar, &QTabBar::customContextMenuRequested, this,
+          [this, bar](const QPoint& at) { ShowWindowMenu(bar->mapToGlobal(at)); });
+}
+
+void CDataDownloader::ShowWindowMenu(const QPoint& global_position) {
+  QMenu menu(this);
+  menu.addAction(show_all_action_);
+  menu.exec(global_position);
+}
+
+// A right click where no control takes it: the window's own menu.
+void CDataDownloader::contextMenuEvent(QContextMenuEvent* event) {
+  ShowWindowMenu(event->globalPos());
+}
+
+void CDataDownloader::SetShowAllPages(bool show) {
+  show_all_pages_ = show;
+  show_all_action_->setChecked(show);
+  const QList<QWidget*> order = PagesInBuildOrder();
+  const QList<QWidget*> tabs = {connection_, veld_, about_};
+  for (int i = 0; i < order.size(); ++i) {
+    QWidget* page = order[i];
+    if (tabs.contains(page)) continue;
+    const bool present = sheet_->indexOf(page) >= 0;
+    if (show && !present) {
+      // Every page before it in the build order is a tab by now: i is its place.
+      sheet_->insertTab(i, page, page->windowTitle());
+    } else if (!show && present) {
+      sheet_->removeTab(sheet_->indexOf(page));
+      page->setParent(this);
+      page->setHidden(true);
+    }
+  }
+}
+
+}  // namespace tessor

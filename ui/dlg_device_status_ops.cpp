@@ -1,0 +1,258 @@
+// The status page's device work: the load when the page is shown, the buttons
+// and the erase. Every engine call runs off the GUI thread.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "app/shell.h"
+#include "engine/device_engine.h"
+#include "engine/string_table.h"
+#include "engine/timing.h"
+#include "ui/data_downloader.h"
+#include "ui/dlg_connection.h"
+#include "ui/dlg_device_status.h"
+#include "ui/message_seam.h"
+#include "ui/question_seam.h"
+#include "ui/wait_box.h"
+
+namespace tessor {
+
+namespace {
+constexpr int kLoadTries = 10;
+constexpr int kTryPauseMs = 100;
+constexpr int kLoadStartPauseMs = 200;
+constexpr int kModeChangePauseMs = 3000;
+constexpr int kEraseTickMs = 100;
+
+bool WaitBoxShown() {
+  const QString title = LoadText(246);
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w->isVisible() && w->windowTitle() == title) return true;
+  }
+  return false;
+}
+
+// Watches for a position sentence until one is seen or the time is up.
+bool SeesPositions(CDeviceEngine& engine, std::chrono::steady_clock::time_point since, int ms) {
+  const auto until = since + std::chrono::milliseconds(ms);
+  while ((engine.flags_b.load() & flag_b::kPositionText) == 0) {
+    if (std::chrono::steady_clock::now() >= until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+}  // namespace
+
+struct CDlgDeviceStatus::LoadResult {
+  bool flash_ok = false;
+  int percent = 0;
+  bool config_ok = false;
+  LoggerConfig config;
+  bool streaming = false;
+};
+
+void CDlgDeviceStatus::StartLoad() {
+  CDeviceEngine& e = engine();
+  e.ClearB(flag_b::kPositionText);
+  const auto since = std::chrono::steady_clock::now();
+  if (!WaitBoxShown()) {
+    wait_box_ = new CdlgWaitBox(this);
+    wait_box_->open();
+  }
+  SetDeviceButtonsEnabled(false);
+  auto result = std::make_shared<LoadResult>();
+  load_call_.Run(
+      [&e, result, since] {
+        TimingScale::Pause(kLoadStartPauseMs);
+        FlashUsage usage;
+        for (int i = 0; i < kLoadTries && !result->flash_ok; ++i) {
+          result->flash_ok = e.QueryFlashUsage(&usage) == kResultOk;
+          if (!result->flash_ok) TimingScale::Pause(kTryPauseMs);
+        }
+        result->percent = usage.used_percent;
+        for (int i = 0; i < kLoadTries && !result->config_ok; ++i) {
+          result->config_ok = e.QueryLoggerConfig(&result->config) == kResultOk;
+          if (!result->config_ok) TimingScale::Pause(kTryPauseMs);
+        }
+        TimingScale::Pause(kTryPauseMs);
+        result->streaming = SeesPositions(e, since, kStreamWatchMs);
+        return 0;
+      },
+      [this, result](int) { FinishLoad(*result); });
+}
+
+void CDlgDeviceStatus::FinishLoad(const LoadResult& r) {
+  if (r.flash_ok) ShowFlash(r.percent);
+  if (r.config_ok) {
+    ShowConfig(r.config.data_type, r.config.memory_full, r.config.log_type, r.config.log_interval);
+  }
+  SetDeviceButtonsEnabled(Connected() && main_.operationRunning == 0);
+  gps_mouse_ = r.streaming;
+  gps_mouse_button_->setText(gps_mouse_ ? "Disable" : "Enable");
+  if (wait_box_ != nullptr) {
+    wait_box_->close();
+    wait_box_->deleteLater();
+    wait_box_ = nullptr;
+  }
+  if (!r.flash_ok && !r.config_ok) {
+    Box(LoadText(163));
+  } else if (!r.flash_ok) {
+    Box(LoadText(164));
+  } else if (!r.config_ok) {
+    Box(LoadText(165));
+  }
+}
+
+// One device call at a time; the device buttons stay off until it returns.
+void CDlgDeviceStatus::RunDeviceCall(std::function<int()> work, std::function<void(int)> done) {
+  if (op_call_.running() || load_call_.running()) return;
+  SetDeviceButtonsEnabled(false);
+  op_call_.Run(std::move(work), [this, done = std::move(done)](int result) {
+    SetDeviceButtonsEnabled(Connected() && main_.operationRunning == 0 &&
+                            engine().ignore_blocks.load());
+    done(result);
+  });
+}
+
+void CDlgDeviceStatus::QueryFlashClicked() {
+  if (!Connected()) return;
+  auto usage = std::make_shared<FlashUsage>();
+  CDeviceEngine& e = engine();
+  RunDeviceCall([&e, usage] { return e.QueryFlashUsage(usage.get()); },
+                [this, usage](int result) {
+                  if (result != kResultOk) {
+                    flash_text_->setText("Not Get Info.");
+                    Box("Can't get flash usage information.");
+                    return;
+                  }
+                  flash_bar_->setRange(0, 100);
+                  flash_bar_->setValue(usage->used_percent);
+                  flash_text_->setText(QString::asprintf("%03d%%", int{usage->used_percent}));
+                  Box("Get flash usage information.");
+                });
+}
+
+void CDlgDeviceStatus::QueryBatteryClicked() {
+  if (!Connected()) return;
+  auto value = std::make_shared<uint8_t>(0);
+  CDeviceEngine& e = engine();
+  RunDeviceCall([&e, value] { return e.QueryBattery(value.get()); },
+                [this, value](int result) {
+                  if (result != kResultOk) {
+                    battery_text_->setText("Not Get Info.");
+                  } else {
+                    battery_text_->setText(*value == 0 ? "Battery Low!" : "Battery OK!");
+                  }
+                });
+}
+
+void CDlgDeviceStatus::SetLogConfigClicked() {
+  if (interval_->text().isEmpty()) {
+    QComboBox* type = main_.connection_page()->device_type();
+    if (type->currentIndex() != 0) {
+      Box("Please input interval value.(5~60)", false);
+    } else {
+      Box(LoadText(160));
+    }
+    return;
+  }
+  if (!Connected()) return;
+  const int full = overwrite_->isChecked() ? 0 : 1;
+  const int type = data_type_[0]->isChecked() ? 0 : data_type_[1]->isChecked() ? 1 : 2;
+  const uint32_t interval = interval_->text().toUInt();
+  main_.settings.interval = static_cast<uint8_t>(interval & 0xFF);
+  CDeviceEngine& e = engine();
+  RunDeviceCall(
+      [&e, interval, type, full] {
+        e.SetLinkMode(3, true);
+        TimingScale::Pause(kModeChangePauseMs);
+        return e.SetLoggerConfig(0, interval, type, full);
+      },
+      [this](int result) { Box(LoadText(result != kResultOk ? 161 : 162)); });
+}
+
+void CDlgDeviceStatus::SetSwitchesClicked() {
+  if (!Connected()) return;
+  const int log = log_enable_->isChecked() ? 1 : 0;
+  const int nmea = nmea_enable_->isChecked() ? 1 : 0;
+  CDeviceEngine& e = engine();
+  RunDeviceCall([&e, log, nmea] { return e.SetLogSwitches(log, nmea); },
+                [this](int result) {
+                  if (result != kResultOk) Box("Can't set log and NMEA on or off.");
+                });
+}
+
+void CDlgDeviceStatus::GpsMouseClicked() {
+  if (!Connected()) return;
+  const bool turn_on = !gps_mouse_;
+  CDeviceEngine& e = engine();
+  RunDeviceCall([&e, turn_on] { return e.SetLogSwitches(1, turn_on ? 1 : 0); },
+                [this, turn_on](int result) {
+                  if (result != kResultOk) {
+                    Box("G-Mouse setting Error.");
+                    return;
+                  }
+                  gps_mouse_ = turn_on;
+                  gps_mouse_button_->setText(turn_on ? "Disable" : "Enable");
+                  Box(turn_on ? "Set G-mouse enable." : "Set G-mouse disable");
+                });
+}
+
+void CDlgDeviceStatus::EraseClicked() {
+  if (!Connected() || erase_call_.running()) return;
+  if (!AskOkCancel(this, LoadText(kStrCaption), LoadText(168))) return;
+  CDeviceEngine& e = engine();
+  RunDeviceCall([&e] { return e.EraseLog(); },
+                [this](int result) {
+                  if (result != kResultOk) {
+                    Box(LoadText(169));
+                    return;
+                  }
+                  EraseAccepted();
+                });
+}
+
+// The erase is over when the device has gone quiet, whenever its first report
+// comes: the page follows the wait itself, not a flag the wait may not yet have set.
+void CDlgDeviceStatus::EraseAccepted() {
+  erase_ticks_ = 0;
+  main_.operationRunning = 1;
+  SetDeviceButtonsEnabled(false);
+  CDeviceEngine& e = engine();
+  erase_call_.Run(
+      [&e] {
+        e.WaitEraseQuiet();
+        return 0;
+      },
+      [this](int) { EraseFinished(); });
+  erase_timer_->start(kEraseTickMs);
+}
+
+void CDlgDeviceStatus::EraseTick() {
+  ++erase_ticks_;
+  elapsed_->setText(QString::asprintf("%s %d sec", LoadString(171), erase_ticks_ / 10));
+}
+
+void CDlgDeviceStatus::EraseFinished() {
+  erase_timer_->stop();
+  main_.operationRunning = 0;
+  const bool linked = engine().link_flag.load();
+  SetDeviceButtonsEnabled(Connected() && linked && engine().ignore_blocks.load());
+  // A wait ended by a lost link says nothing about the erase.
+  if (linked) {
+    elapsed_->setText(LoadText(170));
+  } else {
+    elapsed_->clear();
+  }
+}
+
+}  // namespace tessor

@@ -1,0 +1,200 @@
+// The file conversion page's download: ">" and the once-a-second progress.
+#include <QCheckBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QTimer>
+#include <algorithm>
+#include <climits>
+#include <set>
+
+#include "app/shell.h"
+#include "engine/device_engine.h"
+#include "engine/string_table.h"
+#include "ui/data_downloader.h"
+#include "ui/dlg_connection.h"
+#include "ui/dlg_file_conversion.h"
+#include "ui/message_seam.h"
+
+namespace tessor {
+
+void CDlgFileConversion::DisableConnectionControls() {
+  connection_state_.clear();
+  CDlgConnection* c = main_.connection_page();
+  for (QWidget* w :
+       {static_cast<QWidget*>(c->connect_button()), static_cast<QWidget*>(c->veld_upload()),
+        static_cast<QWidget*>(c->poi_download()), static_cast<QWidget*>(c->download_db()),
+        static_cast<QWidget*>(c->process_button())}) {
+    connection_state_.emplace_back(w, w->isEnabled());
+    w->setEnabled(false);
+  }
+}
+
+// Without a download nothing would ever give the connection page its controls back.
+void CDlgFileConversion::RestoreConnectionControls() {
+  for (const auto& [widget, enabled] : connection_state_) widget->setEnabled(enabled);
+  connection_state_.clear();
+}
+
+// The photo tool finds the folder where it looks for it at its start.
+void CDlgFileConversion::HandOff(const QByteArray& folder) {
+  QSettings locr("locr", "LocrClient");
+  if (locr.isWritable()) {
+    locr.setValue("LoadFilesAtStartup", 1);
+    locr.setValue("DirectoryGpsFile", ToWide(folder));
+    locr.sync();
+  }
+  if (!locr.isWritable() || locr.status() != QSettings::NoError) {
+    ShowMessage(this, "Error", locr.fileName() + ": Permission denied");
+  }
+}
+
+// Marks the chosen tracks for the download; false when none is left to take.
+bool CDlgFileConversion::SelectTracks() {
+  std::vector<int> chosen;
+  for (const QListWidgetItem* item : log_list_->selectedItems()) {
+    chosen.push_back(item->data(Qt::UserRole).toInt());
+  }
+  std::sort(chosen.begin(), chosen.end());
+  picks_.clear();
+  next_pick_ = 0;
+  uint64_t total = 0;
+  std::lock_guard<std::mutex> lock(engine().headers_mutex);
+  auto& headers = engine().track_headers;
+  // A track skipped in an earlier download keeps its mark: only this choice counts.
+  for (TrackHeaderRecord& h : headers) h.selected = 0;
+  for (const int t : chosen) {
+    if (t < 0 || static_cast<size_t>(t) >= headers.size() || headers[t].valid == 0) continue;
+    headers[t].selected = 1;
+    total += uint64_t{RecordSize(headers[t].record_format)} * headers[t].record_count;
+    picks_.push_back({t, headers[t].header_value});
+  }
+  engine().files_written.clear();
+  total_ = static_cast<uint32_t>(std::min<uint64_t>(total, UINT32_MAX));
+  return !picks_.empty();
+}
+
+void CDlgFileConversion::StartClicked() {
+  if (log_list_->selectedItems().isEmpty()) {
+    ShowMessage(this, LoadText(kStrCaption), LoadText(166));
+    return;
+  }
+  DisableConnectionControls();
+  const QByteArray folder = main_.settings.nmea_path;
+  if (folder.isEmpty()) {
+    ShowMessage(this, LoadText(kStrCaption), LoadText(167));
+    RestoreConnectionControls();
+    main_.SetActivePage(CDataDownloader::kPageConfig);
+    return;
+  }
+  engine().SetOutputFolder(folder.toStdString());
+  HandOff(folder);
+  nmea_list_->clear();
+  main_.connection_page()->status_list()->clear();
+  if (!SelectTracks()) {
+    RestoreConnectionControls();
+    return;
+  }
+  progress_->setRange(0,
+                      static_cast<int>(std::min<uint32_t>(std::max<uint32_t>(total_, 1), INT_MAX)));
+  progress_->setValue(0);
+  total_text_->setText(QString::asprintf("%08ld", static_cast<long>(total_)));
+  if (engine().StartTrackDownload() != kResultOk) {
+    RestoreConnectionControls();
+    return;
+  }
+  connection_state_.clear();
+  started_.start();
+  SetControlsEnabled(false, false, false);
+  timer_->start(kTimerMs);
+}
+
+void CDlgFileConversion::ShowProgress() {
+  const uint32_t got = engine().transfer.overall_received.load();
+  progress_->setValue(static_cast<int>(std::min<uint32_t>(got, INT_MAX)));
+  // An empty selection has nothing to divide by: it stays at 0 %.
+  const uint64_t percent = total_ == 0 ? 0 : uint64_t{got} * 100 / total_;
+  percent_->setText(
+      QString::asprintf("%02d%%", static_cast<int>(std::min<uint64_t>(percent, 100))));
+  received_->setText(QString::asprintf("%08ld", static_cast<long>(got)));
+}
+
+QString CDlgFileConversion::FileName(const Pick& pick) const {
+  return QString::asprintf("%05d_%ld.nmea", pick.track, static_cast<long>(pick.date));
+}
+
+// Lists the chosen tracks' files in download order as they become whole. A
+// track whose header the logger refused keeps its mark and an empty file; it is
+// listed as skipped once the download has gone past it.
+void CDlgFileConversion::ListFinishedFiles(bool over) {
+  std::set<QString> written;
+  std::vector<bool> marked(picks_.size());
+  {
+    std::lock_guard<std::mutex> lock(engine().headers_mutex);
+    for (const std::string& path : engine().files_written) {
+      const size_t slash = path.rfind('/');
+      written.insert(ToWide(slash == std::string::npos ? path : path.substr(slash + 1)));
+    }
+    const auto& headers = engine().track_headers;
+    for (size_t i = 0; i < picks_.size(); ++i) {
+      const auto t = static_cast<size_t>(picks_[i].track);
+      marked[i] = t < headers.size() && headers[t].selected != 0;
+    }
+  }
+  for (; next_pick_ < picks_.size(); ++next_pick_) {
+    const QString name = FileName(picks_[next_pick_]);
+    bool later = over;
+    for (size_t j = next_pick_ + 1; j < picks_.size() && !later; ++j) {
+      later = written.count(FileName(picks_[j])) > 0;
+    }
+    const bool file = written.count(name) > 0;
+    if (file && !marked[next_pick_]) {
+      nmea_list_->addItem(name);
+    } else if (file) {
+      if (!later) break;
+      nmea_list_->addItem(name + kSkippedMark);
+    } else if (!later) {
+      break;  // still coming
+    }
+    // A track never written (stopped, or its file failed) has nothing to list.
+  }
+  if (nmea_list_->count() > 0) {
+    nmea_list_->scrollToItem(nmea_list_->item(nmea_list_->count() - 1),
+                             QAbstractItemView::PositionAtBottom);
+  }
+}
+
+void CDlgFileConversion::TimerTick() {
+  const bool over = DownloadIdle();
+  const bool connected = main_.connected != 0;
+  ShowProgress();
+  if (connected) {
+    ListFinishedFiles(over);
+  } else {
+    received_->setText(QString::asprintf("%08ld", 0L));
+    total_text_->setText(QString::asprintf("%08ld", 0L));
+    SetControlsEnabled(false, false, true);
+    timer_->stop();
+  }
+  if (over) FinishDownload(connected);
+}
+
+void CDlgFileConversion::FinishDownload(bool connected) {
+  timer_->stop();
+  if (!connected) {
+    SetControlsEnabled(false, false, true);
+    received_->setText("00000000");
+    total_text_->setText("00000000");
+    percent_->setText("00%");
+    return;
+  }
+  SetControlsEnabled(TrackCount() > 0, true, true);
+  const float seconds = static_cast<float>(started_.elapsed()) / 1000.0f;
+  elapsed_->setText(QString::asprintf("%8f", static_cast<double>(seconds)));
+  const double rate = seconds > 0 ? total_ / static_cast<double>(seconds) : 0.0;
+  rate_->setText(QString::asprintf("%08.4f", rate));
+}
+
+}  // namespace tessor
