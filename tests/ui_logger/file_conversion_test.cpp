@@ -1,0 +1,206 @@
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+
+#include "app/shell.h"
+#include "logger_rig.h"
+#include "logger_tests.h"
+#include "ui/dlg_config.h"
+#include "ui/dlg_file_conversion.h"
+
+namespace tessor::test {
+
+namespace {
+devsim::Scenario Tracks(const std::vector<devsim::TrackSource>& tracks) {
+  devsim::Scenario s;
+  s.tracks = tracks;
+  return s;
+}
+
+CDlgFileConversion& ShowConversion(UiRig& rig, const QString& folder) {
+  if (!folder.isEmpty()) {
+    QDir().mkpath(folder);
+    rig.window->settings.nmea_path = folder.toUtf8();
+  }
+  ShowPage(rig, CDataDownloader::kPageFileConversion);
+  return *rig.window->file_conversion_page();
+}
+
+QStringList Items(const QListWidget* list) {
+  QStringList items;
+  for (int i = 0; i < list->count(); ++i) items << list->item(i)->text();
+  return items;
+}
+
+QByteArray Read(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+}  // namespace
+
+void FileConversionTest::NothingSelectedShows166AndContactsNothing() {
+  UiRig rig;
+  rig.StartDevice(Tracks({GeneratedTrack(70314, 0, 20)}));
+  ConnectLogger(rig);
+  if (QTest::currentTestFailed()) return;
+  CDlgFileConversion& p = ShowConversion(rig, rig.dir.filePath("nmea"));
+  QCOMPARE(Items(p.log_list()), QStringList({"0_70314"}));
+  QVERIFY(p.start_button()->isEnabled());
+  const int modes = SentCount(rig, 113);
+  p.start_button()->click();
+  QCOMPARE(rig.messages.size(), size_t{1});
+  QCOMPARE(rig.messages[0].text, LoadText(166));
+  QVERIFY(!p.timer_active());
+  QVERIFY(rig.page().connect_button()->isEnabled());
+  QTest::qWait(200);
+  QCOMPARE(SentCount(rig, 102), 0);
+  QCOMPARE(SentCount(rig, 113), modes);
+}
+
+void FileConversionTest::EmptyFolderShows167AfterTheConnectionControlsWentOff() {
+  UiRig rig;
+  rig.StartDevice(Tracks({GeneratedTrack(70314, 0, 20)}));
+  ConnectLogger(rig);
+  if (QTest::currentTestFailed()) return;
+  CDlgFileConversion& p = ShowConversion(rig, {});
+  QVERIFY(rig.window->settings.nmea_path.isEmpty());
+  bool connect_on_at_box = true;
+  SetMessageBoxHandler([&](QWidget*, const MessageRecord& m) {
+    rig.messages.push_back(m);
+    connect_on_at_box =
+        rig.page().connect_button()->isEnabled() || rig.page().download_db()->isEnabled();
+  });
+  p.log_list()->item(0)->setSelected(true);
+  p.start_button()->click();
+  QCOMPARE(rig.messages.size(), size_t{1});
+  QCOMPARE(rig.messages[0].text, LoadText(167));
+  QVERIFY(!connect_on_at_box);
+  // The folder is chosen on the configuration page; the connection page gets its controls back.
+  QCOMPARE(rig.window->ActivePage(), int(CDataDownloader::kPageConfig));
+  QVERIFY(rig.page().connect_button()->isEnabled());
+  QVERIFY(rig.page().download_db()->isEnabled());
+  QVERIFY(!p.timer_active());
+  QCOMPARE(SentCount(rig, 102), 0);
+}
+
+void FileConversionTest::FileIsNamedByTrackIndexNotListPlace() {
+  devsim::TrackSource refused;
+  refused.refused = true;
+  const devsim::TrackSource track = GeneratedTrack(70315, 1, 30);
+  UiRig rig;
+  rig.StartDevice(Tracks({refused, track}));
+  ConnectLogger(rig);
+  if (QTest::currentTestFailed()) return;
+  const QString folder = rig.dir.filePath("nmea");
+  CDlgFileConversion& p = ShowConversion(rig, folder);
+  QCOMPARE(Items(p.log_list()), QStringList({"1_70315"}));
+  p.log_list()->item(0)->setSelected(true);
+  p.start_button()->click();
+  QTRY_VERIFY_WITH_TIMEOUT(!p.timer_active(), kDeviceWaitMs);
+  QCOMPARE(Items(p.nmea_list()), QStringList({"00001_70315.nmea"}));
+  QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList({"00001_70315.nmea"}));
+  QCOMPARE(Read(QDir(folder).filePath("00001_70315.nmea")),
+           QByteArray::fromStdString(ReferenceNmea(track)));
+  QCOMPARE(p.selection_total(), 30u * 16u);
+  QCOMPARE(p.percent()->text(), QString("100%"));
+  QCOMPARE(p.received()->text(), QString("00000480"));
+  QCOMPARE(p.total()->text(), QString("00000480"));
+  QVERIFY(p.start_button()->isEnabled());
+  QVERIFY(!p.elapsed()->text().isEmpty());
+}
+
+void FileConversionTest::ThreeTracksListedInOrderEqualToTheReference() {
+  const std::vector<devsim::TrackSource> tracks = {
+      GeneratedTrack(70314, 0, 120), GeneratedTrack(70320, 2, 90), GeneratedTrack(71231, 1, 60)};
+  UiRig rig;
+  rig.StartDevice(Tracks(tracks));
+  ConnectLogger(rig);
+  if (QTest::currentTestFailed()) return;
+  const QString folder = rig.dir.filePath("out");
+  CDlgFileConversion& p = ShowConversion(rig, folder);
+  for (int i = 0; i < 3; ++i) p.log_list()->item(i)->setSelected(true);
+  p.start_button()->click();
+  QVERIFY(p.timer_active());
+  QVERIFY(!p.start_button()->isEnabled());
+  QVERIFY(!p.log_list()->isEnabled());
+  QVERIFY(!rig.page().connect_button()->isEnabled());
+  QCOMPARE(p.total()->text(), QString("00004200"));
+  QTRY_VERIFY_WITH_TIMEOUT(!p.timer_active(), kDeviceWaitMs);
+  const QStringList names = {"00000_70314.nmea", "00001_70320.nmea", "00002_71231.nmea"};
+  QCOMPARE(Items(p.nmea_list()), names);
+  for (int i = 0; i < 3; ++i) {
+    QCOMPARE(Read(QDir(folder).filePath(names[i])),
+             QByteArray::fromStdString(ReferenceNmea(tracks[i])));
+  }
+  QCOMPARE(p.percent()->text(), QString("100%"));
+  QTRY_VERIFY(rig.page().connect_button()->isEnabled());
+  // The photo tool finds the folder where it looks for it.
+  QSettings locr("locr", "LocrClient");
+  QCOMPARE(locr.value("LoadFilesAtStartup").toInt(), 1);
+  QCOMPARE(locr.value("DirectoryGpsFile").toString(), folder);
+  QVERIFY(rig.messages.empty());
+
+  // The next download lists only its own choice.
+  p.log_list()->clearSelection();
+  p.log_list()->item(1)->setSelected(true);
+  p.start_button()->click();
+  QCOMPARE(p.nmea_list()->count(), 0);
+  QTRY_VERIFY_WITH_TIMEOUT(!p.timer_active(), kDeviceWaitMs);
+  QCOMPARE(Items(p.nmea_list()), QStringList({names[1]}));
+}
+
+void FileConversionTest::PhotoToolNeedsAToolThenStartsIt() {
+  UiRig rig;
+  CDataDownloader& w = rig.Open();
+  w.SetShowAllPages(true);
+  CDlgFileConversion& p = *w.file_conversion_page();
+  p.PhotoToolClicked();
+  QCOMPARE(rig.messages.size(), size_t{1});
+  QCOMPARE(rig.messages[0].text, QString("Please setting the photo math tool."));
+  QCOMPARE(w.ActivePage(), int(CDataDownloader::kPageConfig));
+
+  const QString mark = rig.dir.filePath("started");
+  const QString tool = rig.dir.filePath("photo-tool");
+  QFile script(tool);
+  QVERIFY(script.open(QIODevice::WriteOnly));
+  script.write(QString("#!/bin/sh\ntouch '%1'\n").arg(mark).toUtf8());
+  script.close();
+  script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  w.settings.tool_file = tool;
+  p.PhotoToolClicked();
+  QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(mark), 10000);
+  QCOMPARE(rig.messages.size(), size_t{1});
+
+  w.settings.tool_file = rig.dir.filePath("no-such-tool");
+  p.PhotoToolClicked();
+  QCOMPARE(rig.messages.size(), size_t{2});
+  QVERIFY(rig.messages[1].text.startsWith(w.settings.tool_file + ": "));
+}
+
+void FileConversionTest::DisconnectEmptiesTheFileListAndStopsTheTimer() {
+  UiRig rig;
+  rig.StartDevice(Tracks({GeneratedTrack(70314, 0, 40)}));
+  ConnectLogger(rig);
+  if (QTest::currentTestFailed()) return;
+  CDlgFileConversion& p = ShowConversion(rig, rig.dir.filePath("nmea"));
+  p.log_list()->item(0)->setSelected(true);
+  p.start_button()->click();
+  QTRY_VERIFY_WITH_TIMEOUT(!p.timer_active(), kDeviceWaitMs);
+  QCOMPARE(p.nmea_list()->count(), 1);
+  ShowPage(rig, CDataDownloader::kPageConnection);
+  rig.page().connect_button()->click();
+  QTRY_VERIFY_WITH_TIMEOUT(rig.page().connect_button()->isEnabled(), kDeviceWaitMs);
+  QCOMPARE(p.nmea_list()->count(), 0);
+  QCOMPARE(p.progress()->value(), 0);
+  ShowPage(rig, CDataDownloader::kPageFileConversion);
+  QCOMPARE(p.log_list()->count(), 0);
+  QVERIFY(!p.start_button()->isEnabled());
+  QVERIFY(!p.photo_button()->isEnabled());
+}
+
+}  // namespace tessor::test
