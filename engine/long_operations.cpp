@@ -92,14 +92,18 @@ void CDeviceEngine::WaitEraseDone() {
   erasing = 0;
 }
 
+// The logger's erase: the erasing flag is 1 while reports keep coming.
 void CDeviceEngine::WaitEraseQuiet() {
   AutoResetEvent& report = event(AnswerEvent::kEraseDone);
   report.Reset();
+  erasing = 0;
   while (link_flag.load()) {
     upload_finished = 0;
     if (!report.Wait(TimingScale::Ms(timing::kEraseQuietWaitMs))) break;
+    erasing = 1;
     TimingScale::Pause(timing::kEraseRoundPauseMs);
   }
+  erasing = 0;
 }
 
 void CDeviceEngine::SetOutputFolder(const std::string& path) {

@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include "database/database_image.h"
+#include "test_image.h"
 #include "tools/devsim/pty.h"
 
 namespace tessor::test {
@@ -79,26 +80,6 @@ QString UiRig::image_file(const std::vector<uint8_t>& bytes, const QString& name
   return path;
 }
 
-// A valid image with one cell and `points` camera points.
-std::vector<uint8_t> UiRig::MakeImage(size_t points) {
-  DatabaseHeader header;
-  header.min_latitude = 0.75f;
-  header.min_longitude = -1.39f;
-  header.max_latitude = 0.77f;
-  header.max_longitude = -1.37f;
-  header.grid_x = 1;
-  header.grid_y = 1;
-  const auto packed = PackHeader(header);
-  std::vector<uint8_t> image(packed.begin(), packed.end());
-  CellIndexEntry entry;
-  entry.point_count = static_cast<uint32_t>(points);
-  entry.point_offset = 60;
-  const auto packed_entry = PackIndexEntry(entry);
-  image.insert(image.end(), packed_entry.begin(), packed_entry.end());
-  image.insert(image.end(), 4, 0);
-  for (size_t i = 0; i < points * kPointSize; ++i) image.push_back(static_cast<uint8_t>(i * 7));
-  image.insert(image.end(), 4, 0);
-  return image;
-}
+std::vector<uint8_t> UiRig::MakeImage(size_t points) { return MakeTestImage(points); }
 
 }  // namespace tessor::test
