@@ -81,7 +81,10 @@ bool CBinaryFileProcess::WriteExport(const std::string& cameras) {
     }
     output_path_ = folder + "/OutPut.csv";
   }
-  const int out = open(output_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // Written beside the final name and renamed once whole, so that a full disk
+  // or a failed write never leaves a cut export under the name asked for.
+  const std::string part = output_path_ + ".part";
+  const int out = open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (out < 0) {
     output_failed_ = true;
     FailWithSystemError(errno);
@@ -91,9 +94,12 @@ bool CBinaryFileProcess::WriteExport(const std::string& cameras) {
   const int write_error = errno;
   // A failed write or close is a failed export, not a short file passed off as done.
   const bool closed = close(out) == 0;
-  if (written && closed) return true;
+  const int close_error = errno;
+  if (written && closed && rename(part.c_str(), output_path_.c_str()) == 0) return true;
+  const int error_number = !written ? write_error : !closed ? close_error : errno;
+  unlink(part.c_str());
   output_failed_ = true;
-  FailWithSystemError(written ? errno : write_error);
+  FailWithSystemError(error_number);
   return false;
 }
 
