@@ -160,6 +160,8 @@ std::string PortErrorText(int error) {
     text += ". Add your user to the 'dialout' group (then log in again) to use serial ports.";
   } else if (error == EBUSY) {
     text += ". Another program holds the port; close it and try again.";
+  } else if (error == ENOTTY) {
+    text += ". The path is not a serial port; choose the adapter's device.";
   }
   return text;
 }
