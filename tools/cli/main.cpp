@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "tools/cli/alert_commands.h"
 #include "tools/cli/cli_output.h"
 #include "tools/cli/device_commands.h"
 #include "tools/cli/offline_commands.h"
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
   AddPortCommands(app, exit_status);
   AddDeviceCommands(app, exit_status);
   AddLoggerCommands(app, exit_status);
+  AddAlertCommands(app, exit_status);
   AddOfflineCommands(app, exit_status);
 
   try {
