@@ -1,0 +1,113 @@
+#include "ui/googole_map_dlg.h"
+
+#include <QUrl>
+#include <QVBoxLayout>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+#include <cstring>
+#include <memory>
+
+namespace tessor {
+
+namespace {
+// The page tells the dialog about clicks on its buttons through the console:
+// it needs nothing injected but this listener.
+constexpr const char* kClickPrefix = "tessor-map-click:";
+constexpr const char* kClickListener =
+    "document.addEventListener('click', function (e) {"
+    "  var id = e.target && e.target.id;"
+    "  if (id === 'BtnOK' || id === 'ButtonOK' || id === 'ButtonCancel')"
+    "    console.info('tessor-map-click:' + id);"
+    "}, true);";
+constexpr const char* kReadTexts =
+    "[document.getElementById('Text1') ? String(document.getElementById('Text1').value) : '',"
+    " document.getElementById('Text2') ? String(document.getElementById('Text2').value) : '']";
+}  // namespace
+
+const char* const CGoogoleMapDlg::kStartPage =
+    "<html><body bgcolor=\"#ffffff\"><center><br><br><br><br><br><br><br><br>"
+    "<b><font color=\"#0066cc\">Please wait for loading the Google Map.</font></b>"
+    "</center></body></html>";
+
+class MapDialogPage : public QWebEnginePage {
+ public:
+  MapDialogPage(QWebEngineProfile* profile, CGoogoleMapDlg* dialog)
+      : QWebEnginePage(profile, dialog), dialog_(dialog) {}
+
+ protected:
+  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int,
+                                const QString&) override {
+    if (message.startsWith(kClickPrefix))
+      dialog_->ElementClicked(message.mid(int(strlen(kClickPrefix))));
+  }
+
+ private:
+  CGoogoleMapDlg* dialog_;
+};
+
+CGoogoleMapDlg::CGoogoleMapDlg(QWidget* parent) : QDialog(parent) {
+  setWindowTitle("Google Map");
+  setModal(true);
+  resize(620, 470);
+  view_ = new QWebEngineView(this);
+  page_ = new MapDialogPage(QWebEngineProfile::defaultProfile(), this);
+  // The page is a local file; its map tiles come from the network when there is one.
+  page_->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+  page_->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+  QWebEngineScript listener;
+  listener.setName("tessor-map-clicks");
+  listener.setSourceCode(kClickListener);
+  listener.setInjectionPoint(QWebEngineScript::DocumentReady);
+  listener.setWorldId(QWebEngineScript::MainWorld);
+  listener.setRunsOnSubFrames(false);
+  page_->scripts().insert(listener);
+  view_->setPage(page_);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(view_);
+}
+
+CGoogoleMapDlg::~CGoogoleMapDlg() = default;
+
+void CGoogoleMapDlg::SetPagePath(const QString& path) {
+  path_ = path;
+  latitude_.clear();
+  longitude_.clear();
+}
+
+void CGoogoleMapDlg::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  reading_ = false;
+  view_->setHtml(kStartPage);
+  // The generated page follows once the start page stands.
+  const QString path = path_;
+  auto once = std::make_shared<QMetaObject::Connection>();
+  *once = connect(view_, &QWebEngineView::loadFinished, this, [this, path, once] {
+    disconnect(*once);
+    if (isVisible()) view_->load(QUrl::fromLocalFile(path));
+  });
+}
+
+void CGoogoleMapDlg::ElementClicked(const QString& id) {
+  if (!isVisible() || reading_) return;
+  if (id == "ButtonCancel") {
+    reject();
+    return;
+  }
+  reading_ = true;
+  page_->runJavaScript(kReadTexts, [this](const QVariant& value) {
+    const QVariantList texts = value.toList();
+    if (texts.size() == 2) {
+      latitude_ = texts[0].toString();
+      longitude_ = texts[1].toString();
+    }
+    reading_ = false;
+    accept();
+  });
+}
+
+}  // namespace tessor
