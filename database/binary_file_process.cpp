@@ -82,31 +82,9 @@ bool CBinaryFileProcess::WriteExport(const std::string& cameras) {
     }
     output_path_ = folder + "/OutPut.csv";
   }
-  // Written beside the final name and renamed once whole, so that a full disk
-  // or a failed write never leaves a cut export under the name asked for.
-  // A device, a pipe or a link is written in place: renaming over it would
-  // replace it.
-  struct stat st;
-  const bool in_place = lstat(output_path_.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
-  const std::string part = in_place ? output_path_ : output_path_ + ".part";
-  const int out = open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (out < 0) {
-    output_failed_ = true;
-    FailWithSystemError(errno);
-    return false;
-  }
-  const bool written = WriteAll(out, std::string(kCameraHeader) + "\r\n" + cameras);
-  const int write_error = errno;
-  // A failed write or close is a failed export, not a short file passed off as done.
-  const bool closed = close(out) == 0;
-  const int close_error = errno;
-  if (written && closed && (in_place || rename(part.c_str(), output_path_.c_str()) == 0)) {
-    return true;
-  }
-  const int error_number = !written ? write_error : !closed ? close_error : errno;
-  if (!in_place) unlink(part.c_str());
+  if (WriteFileWhole(output_path_, std::string(kCameraHeader) + "\r\n" + cameras)) return true;
   output_failed_ = true;
-  FailWithSystemError(error_number);
+  FailWithSystemError(errno);
   return false;
 }
 

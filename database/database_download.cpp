@@ -1,8 +1,11 @@
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
 #include "database/data_folder.h"
+#include "database/file_io.h"
 #include "engine/device_engine.h"
 #include "engine/string_table.h"
 
@@ -92,11 +95,8 @@ void CDeviceEngine::DownloadDatabase() {
     std::vector<uint8_t> image;
     whole = DownloadSteps(&image);
     if (whole) {
-      std::ofstream out(downloaded, std::ios::binary | std::ios::trunc);
-      out.write(reinterpret_cast<const char*>(image.data()),
-                static_cast<std::streamsize>(image.size()));
-      if (!out) ReportStatusText("Can not write " + downloaded);
-      whole = static_cast<bool>(out);
+      whole = WriteFileWhole(downloaded, std::string(image.begin(), image.end()));
+      if (!whole) ReportStatusText("Can not write " + downloaded + ": " + std::strerror(errno));
     }
   } else {
     ReportStatusText("Download DB Header...Failure");

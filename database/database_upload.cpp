@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "database/data_folder.h"
+#include "database/file_io.h"
 #include "database/image_validation.h"
 #include "engine/device_engine.h"
 #include "engine/serial_port.h"
@@ -101,10 +102,11 @@ void CDeviceEngine::UploadDatabase() {
   }
   // Kept beside the download's copy, so that a read-back can be compared.
   const std::string folder = DataFolder();
-  std::ofstream((folder.empty() ? "" : folder + "/") + "ULDB.bin",
-                std::ios::binary | std::ios::trunc)
-      .write(reinterpret_cast<const char*>(image.data()),
-             static_cast<std::streamsize>(image.size()));
+  const std::string kept = (folder.empty() ? "" : folder + "/") + "ULDB.bin";
+  if (!WriteFileWhole(kept, std::string(image.begin(), image.end()))) {
+    // The upload goes on; only a later comparison lacks its reference.
+    ReportStatusText("Can not write " + kept + ": " + std::strerror(errno));
+  }
 
   erasing = 0;
   if (SetLinkMode(1, false) != 1) {

@@ -233,5 +233,23 @@ TEST_F(BadInput, FullDiskLeavesNoHalfWrittenExport) {
   EXPECT_GT(std::filesystem::file_size(out), 4096u);
 }
 
+TEST_F(BadInput, FullDiskLeavesNoHalfWrittenImage) {
+  // 3000 cameras make an image of about 48 KB; the limit stops it at 4 KB.
+  std::string cameras = kCameraHeader;
+  for (int i = 0; i < 3000; ++i) {
+    cameras += std::to_string(43.60 + i * 0.0001) + "," + std::to_string(-79.40 + i * 0.0001) +
+               ",90,60,1\r\n";
+  }
+  const std::string list = Write("cameras.csv", cameras);
+  const std::string out = dir_ + "/image.bin";
+  const ProgramResult r = RunCtl({"build-image", list, out}, dir_ + "/run", false, 4096);
+  EXPECT_EQ(r.status, 74) << r.out << r.err;
+  EXPECT_FALSE(std::filesystem::exists(out)) << "a cut image under the final name";
+  EXPECT_FALSE(std::filesystem::exists(out + ".part")) << "the cut image left behind";
+  const ProgramResult whole = RunCtl({"build-image", list, out}, dir_ + "/run");
+  EXPECT_EQ(whole.status, 0) << whole.err;
+  EXPECT_GT(std::filesystem::file_size(out), 4096u);
+}
+
 }  // namespace
 }  // namespace tessor

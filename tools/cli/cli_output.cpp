@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "database/file_io.h"
 #include "database/message_seam.h"
 
 namespace tessor::cli {
@@ -57,21 +58,7 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      const int error_number = n < 0 ? errno : EIO;
-      close(fd);
-      errno = error_number;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return close(fd) == 0;
+  return WriteFileWhole(path, bytes);
 }
 
 }  // namespace tessor::cli
