@@ -1,0 +1,126 @@
+// The POI page's visit to the map in a real browser engine, offscreen and
+// without network: the page's OK hands the position back to the POI list.
+#include <QApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QLabel>
+#include <QTableWidget>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <QtTest>
+
+#include "poi_rig.h"
+#include "ui/googole_map_dlg.h"
+
+namespace tessor {
+// The POI page's host outside the main window: the rig sets its own.
+PoiPageHost DefaultPoiPageHost(QWidget*) {
+  return {};
+}
+}  // namespace tessor
+
+namespace {
+
+using tessor::CGoogoleMapDlg;
+using tessor::test::PoiRig;
+
+QVariant Eval(QWebEnginePage* page, const QString& script) {
+  QVariant result;
+  QEventLoop loop;
+  page->runJavaScript(script, [&](const QVariant& value) {
+    result = value;
+    loop.quit();
+  });
+  QTimer::singleShot(20000, &loop, &QEventLoop::quit);
+  loop.exec();
+  return result;
+}
+
+// While the modal dialog runs: waits for the generated page, then acts on it.
+void OnceMapShows(PoiRig& rig, QString* page_file, std::function<void(CGoogoleMapDlg&)> act) {
+  auto* poll = new QTimer;
+  QObject::connect(poll, &QTimer::timeout, [&rig, page_file, act, poll] {
+    CGoogoleMapDlg* dialog = rig.page->map_dialog();
+    if (dialog == nullptr || !dialog->isVisible()) return;
+    if (!dialog->view()->url().isLocalFile()) return;
+    poll->stop();
+    if (!QTest::qWaitFor(
+            [&] { return Eval(dialog->view()->page(), "Text1.value !== ''").toBool(); }, 30000)) {
+      dialog->close();
+    } else {
+      *page_file = dialog->view()->url().toLocalFile();
+      act(*dialog);
+    }
+    poll->deleteLater();
+  });
+  poll->start(50);
+}
+
+}  // namespace
+
+class MapDialogTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void OkOfThePageMovesThePoiNextToAnother() {
+    PoiRig rig;
+    // Row 0 "moved" at first 5 km from row 1 "fixed".
+    rig.WriteFile({"43.650000,-79.400000,0,50,0,fixed", "43.700000,-79.350000,0,60,0,moved"});
+    rig.ShowAndLoad();
+    QCOMPARE(rig.Text(0, 4), QString("moved"));
+    QCOMPARE(rig.Text(0, 5), QString("OK"));
+    QVERIFY(rig.page->map_dialog() == nullptr);
+    QString page_file;
+    double shown = 0;
+    OnceMapShows(rig, &page_file, [&shown](CGoogoleMapDlg& dialog) {
+      shown = Eval(dialog.view()->page(), "Number(Text1.value)").toDouble();
+      // The drop's fields: 500 m north of "fixed" (0.0045 degrees of latitude).
+      Eval(dialog.view()->page(), "Text1.value = 43.6545; Text2.value = -79.4;");
+      Eval(dialog.view()->page(), "BtnOK.click();");
+    });
+    rig.page->GoToMap(0);
+    QVERIFY(!page_file.isEmpty());
+    QVERIFY(std::abs(shown - 43.7) < 1e-5);  // the page starts at the POI
+    QCOMPARE(rig.page->map_dialog()->latitude_text(), QString("43.6545"));
+    QCOMPARE(rig.Text(0, 5), QString("Duplicated with No. 2"));
+    QVERIFY(std::abs(rig.Text(0, 1).toDouble() - 43.6545) < 1e-5);
+    QVERIFY(!QFile::exists(page_file));
+    QCOMPARE(rig.page->valid_text()->text(), QString("1"));
+  }
+
+  void ClosingTheWindowLeavesThePoiWhereItWas() {
+    PoiRig rig;
+    rig.WriteFile({"43.650000,-79.400000,0,50,0,fixed", "43.700000,-79.350000,0,60,0,moved"});
+    rig.ShowAndLoad();
+    QString first_file;
+    OnceMapShows(rig, &first_file, [](CGoogoleMapDlg& dialog) {
+      Eval(dialog.view()->page(), "Text1.value = 43.66; BtnOK.click();");
+    });
+    rig.page->GoToMap(1);
+    const QString moved_to = rig.Text(1, 1);
+    QString second_file;
+    OnceMapShows(rig, &second_file, [](CGoogoleMapDlg& dialog) { dialog.close(); });
+    rig.page->GoToMap(0);
+    QVERIFY(!second_file.isEmpty());
+    // The texts of the first showing are not applied to the second POI.
+    QVERIFY(rig.page->map_dialog()->latitude_text().isEmpty());
+    QVERIFY(std::abs(rig.Text(0, 1).toDouble() - 43.7) < 1e-5);
+    QCOMPARE(rig.Text(0, 5), QString("OK"));
+    QCOMPARE(rig.Text(1, 1), moved_to);
+    QVERIFY(!QFile::exists(second_file));
+  }
+};
+
+int main(int argc, char** argv) {
+  // CI runs as root, where Chromium's sandbox cannot start; there is no display.
+  qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QTemporaryDir home;
+  qputenv("XDG_DATA_HOME", home.filePath("data").toUtf8());
+  QApplication app(argc, argv);
+  MapDialogTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "map_dialog_test.moc"
