@@ -121,6 +121,7 @@ class CDeviceEngine {
   uint32_t request_limit = kRequestLimit;
   // The largest track the download takes: the logger's transfer buffer.
   static constexpr uint32_t kTrackBufferSize = 0x900000;
+  uint32_t track_buffer_size = kTrackBufferSize;  // a longer track goes in pieces
   std::string track_file_path;
   int StartDatabaseUpload();
   int StartDatabaseDownload();

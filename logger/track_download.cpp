@@ -216,7 +216,8 @@ CDeviceEngine::TrackOutcome CDeviceEngine::DownloadTrack(int index, const TrackH
       },
       [this](const std::string& line) { ReportStatusText(line); });
   const uint64_t total = uint64_t{h.record_count} * record_size;
-  const uint32_t piece_max = kTrackBufferSize - kTrackBufferSize % record_size;
+  const uint32_t buffer = std::max(track_buffer_size, record_size);
+  const uint32_t piece_max = buffer - buffer % record_size;
   TrackOutcome outcome = TrackOutcome::kComplete;
   for (uint64_t offset = 0; offset < total && outcome != TrackOutcome::kStopped;) {
     const auto piece = static_cast<uint32_t>(std::min<uint64_t>(total - offset, piece_max));

@@ -13,6 +13,7 @@
 #include "ui/data_downloader.h"
 #include "ui/dlg_connection.h"
 #include "ui/message_seam.h"
+#include "ui/poi_management_dlg.h"
 #include "ui/veld_setting_dlg.h"
 
 namespace tessor {
@@ -124,6 +125,8 @@ void CDlgConnection::FinishDisconnect() {
   connect_button_->setEnabled(true);
   status_list_->clear();
   if (main_ != nullptr) {
+    // The POIs were judged against the coverage of the device that is gone.
+    if (main_->poi_page() != nullptr) main_->poi_page()->ResetPoiPage();
     main_->poisSaved = 0;
     if (main_->veld_page() != nullptr) main_->veld_page()->ResetSourceChoice();
   }

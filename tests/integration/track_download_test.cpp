@@ -101,6 +101,24 @@ TEST_F(TrackDownload, ThreeFormatsAreExactAndARefusedHeaderIsSkipped) {
   EXPECT_FALSE(std::filesystem::exists(out_ + "/00002_70316.nmea.part"));
 }
 
+TEST_F(TrackDownload, TrackLongerThanTheBufferComesInPieces) {
+  devsim::Scenario s;
+  // Crosses midnight inside a later piece: the date must carry over.
+  devsim::TrackSource t = Track(71231, 2, 1000);
+  for (size_t i = 0; i < 1000; ++i) {
+    const int time = 23 * 3600 + 59 * 60 + static_cast<int>(i);
+    t.records[i * 20 + 1] = static_cast<uint8_t>(time / 3600 % 24);
+    t.records[i * 20 + 2] = static_cast<uint8_t>(time / 60 % 60);
+    t.records[i * 20 + 3] = static_cast<uint8_t>(time % 60);
+  }
+  s.tracks = {t};
+  StartDevice(s);
+  engine_.track_buffer_size = 2410;  // not a multiple of the record size
+  Download({0});
+  EXPECT_EQ(File("00000_71231.nmea"), Expected(71231, 2, t.records));
+  EXPECT_TRUE(HasLine("There are   0  errors in this track.Total point are  1000")) << Lines();
+}
+
 TEST_F(TrackDownload, HeaderRefusedAtDownloadLeavesAnEmptyFileAndTheFlag) {
   devsim::Scenario s;
   s.tracks = {Track(70314, 0, 10), Track(70315, 0, 10)};

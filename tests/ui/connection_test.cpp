@@ -1,6 +1,8 @@
 #include <QProgressBar>
+#include <QTableWidget>
 
 #include "engine/serial_port.h"
+#include "ui/poi_management_dlg.h"
 #include "ui/veld_setting_dlg.h"
 #include "ui_fixture.h"
 #include "ui_tests.h"
@@ -39,9 +41,12 @@ void ConnectionTest::ConnectsUpToConnectionComplete() {
   QVERIFY(!p.port_list()->isEnabled());
   QCOMPARE(w.operationRunning, 0u);
   QVERIFY(rig.messages.empty());
+  // A POI list judged against this device's coverage must not outlive it.
+  w.poi_page()->list()->setRowCount(2);
 
   p.connect_button()->click();
   QTRY_VERIFY_WITH_TIMEOUT(p.connect_button()->isEnabled(), kDeviceWaitMs);
+  QCOMPARE(w.poi_page()->list()->rowCount(), 0);
   QCOMPARE(p.connect_button()->text(), QString("Connect"));
   QVERIFY(!p.connected());
   QVERIFY(p.port_list()->isEnabled());
