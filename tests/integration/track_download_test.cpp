@@ -234,5 +234,25 @@ TEST_F(TrackDownload, StopMidDownloadClearsEverySelection) {
   EXPECT_FALSE(std::filesystem::exists(out_ + "/00000_70314.nmea.part"));
 }
 
+// Unscaled pauses and waits on a paced line: every request's answer must come
+// inside its real 2000 ms wait, or it would be asked again or the track lost.
+class TrackDownloadAtRealTiming : public TrackDownload {
+ protected:
+  void SetUp() override {
+    TrackDownload::SetUp();
+    TimingScale::Set(1.0);
+  }
+};
+
+TEST_F(TrackDownloadAtRealTiming, TwoTracksComeWhole) {
+  devsim::Scenario s;
+  s.tracks = {Track(70314, 2, 1500), Track(70315, 0, 800)};
+  StartDevice(s, true);
+  Download({0, 1});
+  EXPECT_EQ(File("00000_70314.nmea"), Expected(70314, 2, s.tracks[0].records));
+  EXPECT_EQ(File("00001_70315.nmea"), Expected(70315, 0, s.tracks[1].records));
+  EXPECT_EQ(engine_.tracks_lost.load(), 0);
+}
+
 }  // namespace
 }  // namespace tessor

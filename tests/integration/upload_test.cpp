@@ -197,5 +197,30 @@ TEST_F(Upload, DeviceVanishingMidUploadEndsTheLink) {
   EXPECT_FALSE(engine_.port.is_open());
 }
 
+// The protocol's own pauses and time-outs, unscaled, on a line paced to the
+// device's baud rate: the whole road of a user's upload and its check.
+class UploadAtRealTiming : public Upload {
+ protected:
+  void SetUp() override {
+    Upload::SetUp();
+    TimingScale::Set(1.0);
+  }
+};
+
+TEST_F(UploadAtRealTiming, ConnectUploadAndReadBackAreIdentical) {
+  devsim::Scenario s = Device(209);
+  s.erase_reports_ms = 1500;
+  StartDevice(s, true);
+  const std::vector<uint8_t> image = MakeImage(40);
+  RunUpload(image);
+  EXPECT_TRUE(HasLine("Finished uploading VELD Data.")) << Lines();
+  EXPECT_EQ(sim_->DatabaseDump(), image);
+  ASSERT_EQ(engine_.StartDatabaseDownload(), kResultOk);
+  ASSERT_TRUE(WaitFor([&] { return engine_.database_download_finished.load(); }, 60000));
+  const auto messages = observer_.messages();
+  ASSERT_FALSE(messages.empty());
+  EXPECT_EQ(messages.back(), std::string(LoadString(kStrCaption)) + "|They are Identical !!");
+}
+
 }  // namespace
 }  // namespace tessor
