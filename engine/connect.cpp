@@ -135,14 +135,17 @@ bool CDeviceEngine::HandshakeConfigurationStep(int* retries, bool* headers_phase
 }
 
 void CDeviceEngine::FinishHeaders() {
+  // The list is whole before the flags say so: readers wait on the flags.
+  {
+    std::lock_guard<std::mutex> lock(headers_mutex);
+    valid_headers.clear();
+    for (uint32_t i = 0; i < track_headers.size(); ++i) {
+      if (track_headers[i].valid) valid_headers.push_back(i);
+    }
+  }
   operation_running = false;
   handshake_done = true;
   ReportStatus(248);
-  std::lock_guard<std::mutex> lock(headers_mutex);
-  valid_headers.clear();
-  for (uint32_t i = 0; i < track_headers.size(); ++i) {
-    if (track_headers[i].valid) valid_headers.push_back(i);
-  }
 }
 
 // One round of the header phase, from the last header down to 0.
