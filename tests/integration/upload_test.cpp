@@ -140,7 +140,9 @@ TEST_F(Upload, MissingImageFileEndsWithALineAndTheEndNotification) {
   ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load() && ThreadsIdle(); }));
   engine_.image_path = data_home_ + "/missing.bin";
   ASSERT_EQ(engine_.StartDatabaseUpload(), kResultOk);
-  ASSERT_TRUE(WaitFor([&] { return engine_.upload_finished.load() == 1; }));
+  // The flag is set before the last lines and the end notification.
+  ASSERT_TRUE(WaitFor([&] { return !engine_.ThreadRunning(CDeviceEngine::kSlotDatabaseUpload); }));
+  EXPECT_EQ(engine_.upload_finished.load(), 1);
   EXPECT_TRUE(HasLine("Can not open " + engine_.image_path + ": No such file or directory"));
   EXPECT_TRUE(HasNotification(WM_DEV_OPERATION_END, 1, 0));
 }
@@ -150,7 +152,9 @@ TEST_F(Upload, DownloadAfterUploadIsIdentical) {
   const std::vector<uint8_t> image = MakeImage(9);
   RunUpload(image);
   ASSERT_EQ(engine_.StartDatabaseDownload(), kResultOk);
-  ASSERT_TRUE(WaitFor([&] { return engine_.database_download_finished.load(); }, 60000));
+  ASSERT_TRUE(
+      WaitFor([&] { return !engine_.ThreadRunning(CDeviceEngine::kSlotDatabaseDownload); }, 60000));
+  EXPECT_TRUE(engine_.database_download_finished.load());
   EXPECT_TRUE(HasLine("Download DB Header...Done"));
   EXPECT_TRUE(HasLine("Download DB index..Done"));
   EXPECT_TRUE(HasLine("Download SCPoint data...Done"));
@@ -172,7 +176,9 @@ TEST_F(Upload, ChangedByteIsReportedWithItsOffset) {
   ASSERT_EQ(engine_.Connect(1), kResultOk);
   ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load() && ThreadsIdle(); }));
   ASSERT_EQ(engine_.StartDatabaseDownload(), kResultOk);
-  ASSERT_TRUE(WaitFor([&] { return engine_.database_download_finished.load(); }, 60000));
+  ASSERT_TRUE(
+      WaitFor([&] { return !engine_.ThreadRunning(CDeviceEngine::kSlotDatabaseDownload); }, 60000));
+  EXPECT_TRUE(engine_.database_download_finished.load());
   EXPECT_TRUE(HasLine("Data is not identical at offset 100"));
   for (const std::string& m : observer_.messages())
     EXPECT_EQ(m.find("Identical"), std::string::npos);
@@ -216,7 +222,9 @@ TEST_F(UploadAtRealTiming, ConnectUploadAndReadBackAreIdentical) {
   EXPECT_TRUE(HasLine("Finished uploading VELD Data.")) << Lines();
   EXPECT_EQ(sim_->DatabaseDump(), image);
   ASSERT_EQ(engine_.StartDatabaseDownload(), kResultOk);
-  ASSERT_TRUE(WaitFor([&] { return engine_.database_download_finished.load(); }, 60000));
+  ASSERT_TRUE(
+      WaitFor([&] { return !engine_.ThreadRunning(CDeviceEngine::kSlotDatabaseDownload); }, 60000));
+  EXPECT_TRUE(engine_.database_download_finished.load());
   const auto messages = observer_.messages();
   ASSERT_FALSE(messages.empty());
   EXPECT_EQ(messages.back(), std::string(LoadString(kStrCaption)) + "|They are Identical !!");
