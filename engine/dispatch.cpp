@@ -241,7 +241,8 @@ void TakeBlock(CDeviceEngine& e, const uint8_t* payload, uint8_t length) {
     ++t.oversize_blocks;
     return;
   }
-  std::memcpy(t.buffer.data() + t.write_offset, payload, length);
+  // An empty block of an empty track: the buffer may have no storage at all.
+  if (length > 0) std::memcpy(t.buffer.data() + t.write_offset, payload, length);
   t.bytes_received += length;
   t.track_bytes += length;
   t.overall_received.fetch_add(length);
