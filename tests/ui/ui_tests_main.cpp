@@ -1,28 +1,8 @@
-// Runs every GUI test class on the offscreen platform with the protocol's
-// times scaled down; one temporary home for the settings and data folders.
-#include <QApplication>
-#include <QTemporaryDir>
-#include <QtTest>
-
-#include "engine/timing.h"
-#include "ui/korvel_app.h"
+#include "gui_test_main.h"
 #include "ui_tests.h"
 
 int main(int argc, char** argv) {
-  QTemporaryDir home;
-  qputenv("XDG_DATA_HOME", home.filePath("data").toUtf8());
-  qputenv("XDG_CONFIG_HOME", home.filePath("config").toUtf8());
-  QApplication app(argc, argv);
-  tessor::SetProgramNames();
-  tessor::TimingScale::Set(0.2);
-  int failures = 0;
-  tessor::test::MainWindowTest main_window;
-  failures += QTest::qExec(&main_window, argc, argv);
-  tessor::test::ConnectionTest connection;
-  failures += QTest::qExec(&connection, argc, argv);
-  tessor::test::UploadFlowTest upload;
-  failures += QTest::qExec(&upload, argc, argv);
-  tessor::test::PageRulesTest rules;
-  failures += QTest::qExec(&rules, argc, argv);
-  return failures == 0 ? 0 : 1;
+  using namespace tessor::test;
+  return RunGuiTestClasses<MainWindowTest, ConnectionTest, UploadFlowTest, PageRulesTest>(argc,
+                                                                                          argv);
 }
