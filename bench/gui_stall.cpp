@@ -1,7 +1,10 @@
 // The longest stall of the GUI event loop while the window connects to the
-// paced simulator and uploads an image through its pages: a 10 ms heartbeat
-// timer records how late it fires. Also the resident memory after start-up and
-// after the upload. Run on the offscreen platform.
+// paced simulator, uploads an image through its pages and disconnects on the
+// reset request: a 10 ms heartbeat timer records how late it fires, and when.
+// Also the resident memory after start-up and after the session. The program
+// quits only once the disconnect is over: Qt's quit closes the window, and its
+// close waits for the engine's threads, which is not part of the session.
+// Run on the offscreen platform.
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -79,6 +82,7 @@ int main(int argc, char** argv) {
   const long rss_start = ResidentKiB();
 
   qint64 worst_ms = 0;
+  qint64 worst_at_ms = 0;
   QElapsedTimer clock;
   clock.start();
   qint64 last = 0;
@@ -86,7 +90,10 @@ int main(int argc, char** argv) {
   heartbeat.setTimerType(Qt::PreciseTimer);
   QObject::connect(&heartbeat, &QTimer::timeout, [&] {
     const qint64 now = clock.elapsed();
-    worst_ms = std::max(worst_ms, now - last - 10);
+    if (now - last - 10 > worst_ms) {
+      worst_ms = now - last - 10;
+      worst_at_ms = now;
+    }
     last = now;
   });
   heartbeat.start(10);
@@ -108,6 +115,10 @@ int main(int argc, char** argv) {
       std::printf("uploaded after %lld ms (finished line seen: %s)\n",
                   static_cast<long long>(clock.elapsed()),
                   HasLine(page, "Finished uploading VELD Data.") ? "yes" : "cleared");
+      stage = 2;
+    } else if (stage == 2 && page.connect_button()->isEnabled() && !page.connected()) {
+      // The reset request disconnects: that belongs to the session measured too.
+      std::printf("disconnected after %lld ms\n", static_cast<long long>(clock.elapsed()));
       app.quit();
     }
   });
@@ -115,9 +126,9 @@ int main(int argc, char** argv) {
   QTimer::singleShot(600000, &app, &QApplication::quit);
   app.exec();
 
-  std::printf("longest event-loop stall: %lld ms (target under 50 ms)\n",
-              static_cast<long long>(worst_ms));
-  std::printf("resident memory: %ld KiB after start-up, %ld KiB after the upload\n", rss_start,
+  std::printf("longest event-loop stall: %lld ms at %lld ms (target under 50 ms)\n",
+              static_cast<long long>(worst_ms), static_cast<long long>(worst_at_ms));
+  std::printf("resident memory: %ld KiB after start-up, %ld KiB after the session\n", rss_start,
               ResidentKiB());
   sim.Stop();
   return reset_asked ? 0 : 1;
