@@ -27,6 +27,15 @@ class Upload : public DeviceFixture {
         WaitFor([&] { return !engine_.ThreadRunning(CDeviceEngine::kSlotDatabaseUpload); }, 60000));
   }
 
+  // Reads the image back and waits for the thread's end: the flag is set
+  // before the comparison's lines and the end notification.
+  void RunDownload() {
+    ASSERT_EQ(engine_.StartDatabaseDownload(), kResultOk);
+    ASSERT_TRUE(WaitFor(
+        [&] { return !engine_.ThreadRunning(CDeviceEngine::kSlotDatabaseDownload); }, 60000));
+    EXPECT_TRUE(engine_.database_download_finished.load());
+  }
+
   bool ThreadsIdle() { return !engine_.ThreadRunning(CDeviceEngine::kSlotHandshake); }
 
   // The addresses of the block uploads in the order the device received them.
@@ -151,10 +160,7 @@ TEST_F(Upload, DownloadAfterUploadIsIdentical) {
   StartDevice(Device(209));
   const std::vector<uint8_t> image = MakeImage(9);
   RunUpload(image);
-  ASSERT_EQ(engine_.StartDatabaseDownload(), kResultOk);
-  ASSERT_TRUE(
-      WaitFor([&] { return !engine_.ThreadRunning(CDeviceEngine::kSlotDatabaseDownload); }, 60000));
-  EXPECT_TRUE(engine_.database_download_finished.load());
+  ASSERT_NO_FATAL_FAILURE(RunDownload());
   EXPECT_TRUE(HasLine("Download DB Header...Done"));
   EXPECT_TRUE(HasLine("Download DB index..Done"));
   EXPECT_TRUE(HasLine("Download SCPoint data...Done"));
@@ -175,10 +181,7 @@ TEST_F(Upload, ChangedByteIsReportedWithItsOffset) {
   WriteFile("Varnelco/Tessor Series/ULDB.bin", sent);
   ASSERT_EQ(engine_.Connect(1), kResultOk);
   ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load() && ThreadsIdle(); }));
-  ASSERT_EQ(engine_.StartDatabaseDownload(), kResultOk);
-  ASSERT_TRUE(
-      WaitFor([&] { return !engine_.ThreadRunning(CDeviceEngine::kSlotDatabaseDownload); }, 60000));
-  EXPECT_TRUE(engine_.database_download_finished.load());
+  ASSERT_NO_FATAL_FAILURE(RunDownload());
   EXPECT_TRUE(HasLine("Data is not identical at offset 100"));
   for (const std::string& m : observer_.messages())
     EXPECT_EQ(m.find("Identical"), std::string::npos);
@@ -221,10 +224,7 @@ TEST_F(UploadAtRealTiming, ConnectUploadAndReadBackAreIdentical) {
   RunUpload(image);
   EXPECT_TRUE(HasLine("Finished uploading VELD Data.")) << Lines();
   EXPECT_EQ(sim_->DatabaseDump(), image);
-  ASSERT_EQ(engine_.StartDatabaseDownload(), kResultOk);
-  ASSERT_TRUE(
-      WaitFor([&] { return !engine_.ThreadRunning(CDeviceEngine::kSlotDatabaseDownload); }, 60000));
-  EXPECT_TRUE(engine_.database_download_finished.load());
+  ASSERT_NO_FATAL_FAILURE(RunDownload());
   const auto messages = observer_.messages();
   ASSERT_FALSE(messages.empty());
   EXPECT_EQ(messages.back(), std::string(LoadString(kStrCaption)) + "|They are Identical !!");
