@@ -128,5 +128,59 @@ TEST_F(FaultsTest, GarbageBetweenSentences) {
   EXPECT_EQ(client_->noise().find('$'), std::string::npos);
 }
 
+// Database reads of 1, 2 and 3 bytes tell their answers apart.
+TEST_F(FaultsTest, LateAnswersGoOutAfterTheirDelayAndOthersKeepTheirOrder) {
+  Scenario s;
+  s.faults.late = {{115, {1, 2}, 400}};
+  Run(s);
+  const auto sent = std::chrono::steady_clock::now();
+  client_->Send("$PKVN115,0,1");
+  client_->Send("$PKVN004");  // other commands are counted on their own
+  client_->Send("$PKVN115,0,2");
+  client_->Send("$PKVN115,0,3");
+  std::vector<std::string> texts;
+  for (int i = 0; i < 4; ++i) {
+    const auto r = client_->Next(milliseconds(5000));
+    ASSERT_TRUE(r) << i;
+    texts.push_back(r->text);
+  }
+  EXPECT_GE(std::chrono::steady_clock::now() - sent, milliseconds(400));
+  EXPECT_THAT(texts, ::testing::ElementsAre("$LOG004,1", "$LOG115,3,FFFFFF", "$LOG115,1,FF",
+                                            "$LOG115,2,FFFF"));
+}
+
+TEST_F(FaultsTest, LateCountsRequestsOverTheWholeRun) {
+  Scenario s;
+  s.faults.late = {{115, {2}, 300}};
+  Run(s);
+  EXPECT_EQ(Answer("$PKVN115,0,1"), "$LOG115,1,FF");
+  client_->Send("$PKVN115,0,2");
+  client_->Send("$PKVN115,0,3");
+  EXPECT_EQ(client_->Next()->text, "$LOG115,3,FFFFFF");
+  EXPECT_EQ(client_->Next()->text, "$LOG115,2,FFFF");
+}
+
+TEST_F(FaultsTest, NotBusyReportsComeBeforeSettingAndQueryAnswersOnly) {
+  Scenario s = WithTrack(2);
+  s.faults.not_busy_reports = true;
+  s.faults.busy = {{100, 1}};
+  Run(s);
+  for (const char* command : {"$PKVN004", "$PKVN101,0", "$PKVN103,1,0", "$PKVN108"}) {
+    client_->Send(command);
+    const auto report = client_->Next();
+    const auto answer = client_->Next();
+    ASSERT_TRUE(report && answer) << command;
+    EXPECT_EQ(report->text, "$LOG000,0") << command;
+    EXPECT_EQ(answer->text.substr(0, 7), "$LOG" + std::string(command + 5, 3)) << command;
+  }
+  // A busy answer and the answers of transfers and identification come alone.
+  EXPECT_EQ(Answer("$PKVN100"), "$LOG000,1");
+  const auto block = client_->Ask("$PKVN102,0,2,2");
+  ASSERT_TRUE(block);
+  EXPECT_TRUE(block->block);
+  EXPECT_EQ(Answer("$PKVN115,0,1"), "$LOG115,1,FF");
+  EXPECT_THAT(Answer("$PSRF107"), ::testing::HasSubstr("Varnelco"));
+}
+
 }  // namespace
 }  // namespace tessor::devsim::test

@@ -82,7 +82,8 @@ TEST_F(ScenarioFile, MembersAndPathsRelativeToTheFile) {
     "tracks": [{"date": 70314, "format": 2, "records": "track.bin"}, {"refused": true},
                {"date": 70315, "format": 0, "generate": {"points": 4, "start": "23:59:58"}}],
     "faults": {"busy": {"command": 101, "times": 3}, "silent": [{"command": 100, "times": 2}],
-               "refuse_requests": [2], "stop_blocks_after": 240}})");
+               "refuse_requests": [2], "stop_blocks_after": 240, "not_busy_reports": true,
+               "late": {"command": 115, "requests": [3], "delay_ms": 3500}}})");
   const Scenario s = LoadScenario(dir_ / "data/s.json");
   EXPECT_EQ(s.name, "Unit 7");
   EXPECT_EQ(s.firmware, 208);
@@ -95,6 +96,11 @@ TEST_F(ScenarioFile, MembersAndPathsRelativeToTheFile) {
   EXPECT_EQ(s.faults.busy[0].times, 3u);
   EXPECT_EQ(s.faults.silent[0].command, 100);
   EXPECT_EQ(*s.faults.stop_blocks_after, 240u);
+  EXPECT_TRUE(s.faults.not_busy_reports);
+  ASSERT_EQ(s.faults.late.size(), 1u);
+  EXPECT_EQ(s.faults.late[0].command, 115);
+  EXPECT_EQ(s.faults.late[0].requests, std::vector<uint32_t>({3}));
+  EXPECT_EQ(s.faults.late[0].delay_ms, 3500u);
 
   // The track count answered is that of the tracks listed, not the config's.
   const DeviceModel model(s);

@@ -33,6 +33,33 @@ std::optional<int64_t> PositionMillionths(std::string_view field, size_t degree_
   return negative ? -e6 : e6;
 }
 
+// Commands that set or read one thing and get one answer; transfers (102,
+// 115, 999) and the identification are not among them.
+bool SettingOrQuery(int command) {
+  switch (command) {
+    case 2:
+    case 3:
+    case 4:
+    case 100:
+    case 101:
+    case 103:
+    case 104:
+    case 105:
+    case 106:
+    case 107:
+    case 108:
+    case 109:
+    case 110:
+    case 111:
+    case 113:
+    case 114:
+    case 116:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 Reply CommandHandler::Handle(const HostCommand& command, bool erasing) {
@@ -43,6 +70,9 @@ Reply CommandHandler::Handle(const HostCommand& command, bool erasing) {
     return reply;
   }
   Answer(reply, command);
+  if (faults_.not_busy_reports() && SettingOrQuery(command.number) && !reply.sentences.empty()) {
+    reply.sentences.insert(reply.sentences.begin(), TextAnswer("$LOG000,0"));
+  }
   return reply;
 }
 

@@ -50,6 +50,16 @@ std::optional<uint32_t> FaultState::StopBlocksAfter(uint32_t request) const {
   return faults_.stop_blocks_after;
 }
 
+std::optional<std::chrono::milliseconds> FaultState::LateAnswer(int command) {
+  const uint32_t request = ++requests_by_command_[command];
+  for (const LateFault& f : faults_.late) {
+    if (f.command == command && Listed(f.requests, request)) {
+      return std::chrono::milliseconds(f.delay_ms);
+    }
+  }
+  return std::nullopt;
+}
+
 std::string FaultState::Garbage() {
   std::string out;
   std::uniform_int_distribution<int> byte(0, 255);

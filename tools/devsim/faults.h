@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <random>
 #include <set>
@@ -30,6 +32,10 @@ class FaultState {
   // Payload bytes after which this request's blocks stop, if any.
   std::optional<uint32_t> StopBlocksAfter(uint32_t request) const;
 
+  // Counts a request of this command; the delay of its answer when it is to be late.
+  std::optional<std::chrono::milliseconds> LateAnswer(int command);
+  bool not_busy_reports() const { return faults_.not_busy_reports; }
+
   // Line noise between sentences: never "$" nor the binary-protocol start byte.
   std::string Garbage();
   uint32_t binary_protocol_pairs() const { return faults_.binary_protocol_pairs; }
@@ -45,6 +51,7 @@ class FaultState {
   std::set<uint32_t> bad_ack_left_;
   uint64_t sentences_sent_ = 0;
   uint32_t track_requests_ = 0;
+  std::map<int, uint32_t> requests_by_command_;
   std::minstd_rand random_{20070314};
 };
 

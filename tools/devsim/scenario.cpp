@@ -77,6 +77,21 @@ std::vector<CommandFault> ParseCommandFaults(const json& j) {
   return out;
 }
 
+// "late" takes one object or a list of them.
+std::vector<LateFault> ParseLateFaults(const json& j) {
+  std::vector<LateFault> out;
+  const auto one = [&out](const json& f) {
+    out.push_back({f.at("command").get<int>(), f.at("requests").get<std::vector<uint32_t>>(),
+                   f.at("delay_ms").get<uint32_t>()});
+  };
+  if (j.is_array()) {
+    for (const json& f : j) one(f);
+  } else {
+    one(j);
+  }
+  return out;
+}
+
 Faults ParseFaults(const json& f) {
   Faults faults;
   if (f.contains("busy")) faults.busy = ParseCommandFaults(f.at("busy"));
@@ -90,6 +105,8 @@ Faults ParseFaults(const json& f) {
   if (f.contains("vanish_after_bytes")) faults.vanish_after_bytes = f.at("vanish_after_bytes");
   faults.binary_protocol_pairs = f.value("binary_protocol_pairs", 0u);
   faults.garbage_between_sentences = f.value("garbage_between_sentences", 0u);
+  if (f.contains("late")) faults.late = ParseLateFaults(f.at("late"));
+  faults.not_busy_reports = f.value("not_busy_reports", false);
   return faults;
 }
 

@@ -31,6 +31,14 @@ struct CommandFault {
   uint32_t times = 0;
 };
 
+// Answer the listed requests of a command (numbered from 1 per command over
+// the whole run) that much later.
+struct LateFault {
+  int command = 0;
+  std::vector<uint32_t> requests;
+  uint32_t delay_ms = 0;
+};
+
 struct Faults {
   std::vector<CommandFault> busy;
   std::vector<CommandFault> silent;
@@ -43,6 +51,8 @@ struct Faults {
   std::optional<uint32_t> vanish_after_bytes;
   uint32_t binary_protocol_pairs = 0;
   uint32_t garbage_between_sentences = 0;
+  std::vector<LateFault> late;
+  bool not_busy_reports = false;  // "$LOG000,0" before each setting or query answer
 };
 
 inline constexpr size_t kConfigCount = 14;

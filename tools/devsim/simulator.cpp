@@ -87,6 +87,7 @@ bool Simulator::Cycle() {
     return false;
   }
   RunTimers(now);
+  ReleaseLateAnswers(now);
   ProcessCommands(now);
   if (!WriteOutput(now)) return false;
   if (options_.once && connected_seen_ && !connected_) return false;
@@ -97,6 +98,7 @@ bool Simulator::Cycle() {
 void Simulator::Wait(Clock::time_point now) {
   Clock::time_point wake = now + kLongestWait;
   if (!commands_.empty()) wake = std::min(wake, commands_.front().ready_at);
+  if (!late_.empty()) wake = std::min(wake, late_.begin()->first);
   if (!out_.empty() && !want_write_) {
     wake = std::min(wake,
                     pacer_.SendReadyAt(std::min(kPacedPiece, out_.front().size() - out_offset_)));
@@ -157,7 +159,11 @@ void Simulator::Process(const Pending& p, Clock::time_point now) {
     std::lock_guard<std::mutex> lock(model_mutex_);
     reply = handler_.Handle(*command, now < erase_end_);
   }
-  QueueSentences(reply.sentences, now);
+  if (const auto delay = faults_.LateAnswer(command->number)) {
+    late_.emplace(now + *delay, std::move(reply.sentences));
+  } else {
+    QueueSentences(reply.sentences, now);
+  }
   if (reply.start_erase) {
     erase_end_ = now + milliseconds(erase_ms_);
     next_erase_report_ = now;
@@ -190,6 +196,13 @@ void Simulator::RunTimers(Clock::time_point now) {
       PositionSentences(PathAt(stream_path_.lat, stream_path_.lon, seconds), std::time(nullptr)),
       now);
   next_position_ = std::max(next_position_ + kPositionEvery, now);
+}
+
+void Simulator::ReleaseLateAnswers(Clock::time_point now) {
+  while (!late_.empty() && late_.begin()->first <= now) {
+    QueueSentences(late_.begin()->second, now);
+    late_.erase(late_.begin());
+  }
 }
 
 void Simulator::QueueRaw(std::string bytes, Clock::time_point now) {

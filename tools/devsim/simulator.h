@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -61,6 +62,7 @@ class Simulator {
   void ProcessCommands(Clock::time_point now);
   void Process(const Pending& p, Clock::time_point now);
   void RunTimers(Clock::time_point now);
+  void ReleaseLateAnswers(Clock::time_point now);
   bool WriteOutput(Clock::time_point now);
   void Wait(Clock::time_point now);
   void QueueSentences(const std::vector<std::string>& sentences, Clock::time_point now);
@@ -85,6 +87,8 @@ class Simulator {
   std::string raw_;  // host bytes of the sentence being received
   std::deque<Pending> commands_;
   std::deque<std::string> out_;
+  // Answers held back by the late fault, by the time they go out (equal times in arrival order).
+  std::multimap<Clock::time_point, std::vector<std::string>> late_;
   size_t out_offset_ = 0;
   uint64_t bytes_sent_ = 0;
   uint64_t sentences_queued_ = 0;
