@@ -135,7 +135,9 @@ void SentenceReceiver::Feed(uint8_t b) {
       StoreXor(b);
       block_length_ = b;
       block_seen_ = 0;
-      state_ = kRxBlockPayload;
+      received_checksum_ = 0;
+      // An empty block has no payload to count: its end follows at once.
+      state_ = b == 0 ? kRxBlockEnd : kRxBlockPayload;
       break;
     case kRxBlockPayload:
       StoreXor(b);
