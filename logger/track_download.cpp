@@ -157,6 +157,15 @@ CDeviceEngine::TrackOutcome CDeviceEngine::DownloadTrackBytes(uint32_t start_add
       return TrackOutcome::kStopped;
     }
     const bool signalled = answered.Wait(TimingScale::Ms(kRequestWaitMs));
+    if (!signalled && Busy()) {
+      // A busy device has taken no request: it is waited for, and nothing counts.
+      ClearB(flag_b::kBusy);
+      busy_value = 0;
+      TimingScale::Pause(kRequestPauseMs);
+      answered.Reset();
+      if (!worker_running.load()) return TrackOutcome::kStopped;
+      continue;
+    }
     bool heard;
     {
       std::lock_guard<std::mutex> lock(transfer_mutex);
@@ -185,11 +194,6 @@ CDeviceEngine::TrackOutcome CDeviceEngine::DownloadTrackBytes(uint32_t start_add
         refusals = silent = 0;
       }
     } else {
-      if (Busy()) {
-        ClearB(flag_b::kBusy);
-        busy_value = 0;
-        TimingScale::Pause(kRequestPauseMs);
-      }
       std::lock_guard<std::mutex> lock(transfer_mutex);
       if (transfer.track_bytes == last_check) {
         if (++silent >= kSilentWaitsToGiveUp) return TrackOutcome::kGivenUp;

@@ -199,6 +199,19 @@ TEST_F(TrackDownload, SilentDeviceGivesTheTrackUpAfterTenWaits) {
   EXPECT_EQ(engine_.tracks_lost.load(), 1);
 }
 
+// A busy report is waited out without counting: more of them than the silent
+// waits allowed still lose no track.
+TEST_F(TrackDownload, BusyReportsCountNeitherAsSilenceNorAsRefusal) {
+  devsim::Scenario s;
+  s.tracks = {Track(70314, 1, 30), Track(70315, 0, 20)};
+  s.faults.busy = {{102, 12}};
+  StartDevice(s);
+  Download({0, 1});
+  EXPECT_EQ(File("00000_70314.nmea"), Expected(70314, 1, s.tracks[0].records));
+  EXPECT_EQ(File("00001_70315.nmea"), Expected(70315, 0, s.tracks[1].records));
+  EXPECT_EQ(engine_.tracks_lost.load(), 0) << Lines();
+}
+
 TEST_F(TrackDownload, RepeatedRequestsOnASlowLineNeverMisplaceBlocks) {
   // Requests that outlast their wait on the paced line: repeats are sent while
   // older answers still stream in, and those answers carry no address.
