@@ -1,8 +1,17 @@
 #include "app/shell.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QStringList>
+#include <cerrno>
+#include <cstring>
+#include <string>
 
 #include "engine/string_table.h"
 
@@ -57,6 +66,25 @@ QString WindowTitle() {
 
 QString LoadText(int id) {
   return QString::fromUtf8(LoadString(id));
+}
+
+QString SystemErrorText(int error) {
+  char text[256] = {};
+  // The GNU form may return a static text instead of filling the buffer.
+  return QString::fromLocal8Bit(strerror_r(error, text, sizeof text));
+}
+
+int FileWriteError(const QString& path) {
+  const std::string file = QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString();
+  // Each folder on the way is made as the settings store would make it.
+  for (size_t slash = file.find('/', 1); slash != std::string::npos;
+       slash = file.find('/', slash + 1)) {
+    if (::mkdir(file.substr(0, slash).c_str(), 0755) != 0 && errno != EEXIST) return errno;
+  }
+  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0) return errno;
+  ::close(fd);
+  return 0;
 }
 
 }  // namespace tessor

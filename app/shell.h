@@ -32,4 +32,11 @@ QString WindowTitle();
 // The texts of the numbered table as wide text.
 QString LoadText(int id);
 
+// The operating system's text for an error number, e.g. "Not a directory".
+QString SystemErrorText(int error);
+
+// Why a file cannot be written: the error number met when its folders are made
+// and it is opened for appending (its contents stay as they are); 0 when it can.
+int FileWriteError(const QString& path);
+
 }  // namespace tessor

@@ -160,6 +160,7 @@ void CDlgFileConversion::LinkDown() {
   nmea_list_->clear();
   picks_.clear();
   next_pick_ = 0;
+  ShowDisconnected();
 }
 
 void CDlgFileConversion::PhotoToolClicked() {

@@ -11,6 +11,7 @@ class QLabel;
 class QListWidget;
 class QProgressBar;
 class QPushButton;
+class QSettings;
 class QTimer;
 
 namespace tessor {
@@ -71,10 +72,12 @@ class CDlgFileConversion : public QWidget {
   void DisableConnectionControls();
   void RestoreConnectionControls();
   void HandOff(const QByteArray& folder);
+  static QString HandOffError(const QSettings& locr);
   bool SelectTracks();
   void ShowProgress();
   void ListFinishedFiles(bool over);
   void FinishDownload(bool connected);
+  void ShowDisconnected();
   QString FileName(const Pick& pick) const;
   CDeviceEngine& engine() const;
 

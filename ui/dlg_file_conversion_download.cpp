@@ -7,6 +7,7 @@
 #include <QSettings>
 #include <QTimer>
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <set>
 
@@ -47,8 +48,16 @@ void CDlgFileConversion::HandOff(const QByteArray& folder) {
     locr.sync();
   }
   if (!locr.isWritable() || locr.status() != QSettings::NoError) {
-    ShowMessage(this, "Error", locr.fileName() + ": Permission denied");
+    ShowMessage(this, "Error", locr.fileName() + ": " + HandOffError(locr));
   }
+}
+
+// The system's reason when there is one; a file it cannot read is no system error.
+QString CDlgFileConversion::HandOffError(const QSettings& locr) {
+  const int error = FileWriteError(locr.fileName());
+  if (error != 0) return SystemErrorText(error);
+  return locr.status() == QSettings::FormatError ? QString("Not a settings file")
+                                                 : SystemErrorText(EIO);
 }
 
 // Marks the chosen tracks for the download; false when none is left to take.
@@ -184,10 +193,7 @@ void CDlgFileConversion::TimerTick() {
 void CDlgFileConversion::FinishDownload(bool connected) {
   timer_->stop();
   if (!connected) {
-    SetControlsEnabled(false, false, true);
-    received_->setText("00000000");
-    total_text_->setText("00000000");
-    percent_->setText("00%");
+    ShowDisconnected();
     return;
   }
   SetControlsEnabled(TrackCount() > 0, true, true);
@@ -195,6 +201,14 @@ void CDlgFileConversion::FinishDownload(bool connected) {
   elapsed_->setText(QString::asprintf("%8f", static_cast<double>(seconds)));
   const double rate = seconds > 0 ? total_ / static_cast<double>(seconds) : 0.0;
   rate_->setText(QString::asprintf("%08.4f", rate));
+}
+
+// Nothing is being received without a device: no counts are left from the last download.
+void CDlgFileConversion::ShowDisconnected() {
+  SetControlsEnabled(false, false, true);
+  received_->setText("00000000");
+  total_text_->setText("00000000");
+  percent_->setText("00%");
 }
 
 }  // namespace tessor

@@ -1,6 +1,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
@@ -57,7 +58,9 @@ void FileConversionTest::NothingSelectedShows166AndContactsNothing() {
   QCOMPARE(rig.messages[0].text, LoadText(166));
   QVERIFY(!p.timer_active());
   QVERIFY(rig.page().connect_button()->isEnabled());
-  QTest::qWait(200);
+  // Whatever the click had sent would reach the device before this query does.
+  uint8_t battery = 0;
+  QCOMPARE(rig.engine->QueryBattery(&battery), int(kResultOk));
   QCOMPARE(SentCount(rig, 102), 0);
   QCOMPARE(SentCount(rig, 113), modes);
 }
@@ -138,7 +141,7 @@ void FileConversionTest::ThreeTracksListedInOrderEqualToTheReference() {
              QByteArray::fromStdString(ReferenceNmea(tracks[i])));
   }
   QCOMPARE(p.percent()->text(), QString("100%"));
-  QTRY_VERIFY(rig.page().connect_button()->isEnabled());
+  QTRY_VERIFY_WITH_TIMEOUT(rig.page().connect_button()->isEnabled(), kDeviceWaitMs);
   // The photo tool finds the folder where it looks for it.
   QSettings locr("locr", "LocrClient");
   QCOMPARE(locr.value("LoadFilesAtStartup").toInt(), 1);
@@ -192,15 +195,46 @@ void FileConversionTest::DisconnectEmptiesTheFileListAndStopsTheTimer() {
   p.start_button()->click();
   QTRY_VERIFY_WITH_TIMEOUT(!p.timer_active(), kDeviceWaitMs);
   QCOMPARE(p.nmea_list()->count(), 1);
+  QCOMPARE(p.received()->text(), QString("00000480"));
+  QCOMPARE(p.percent()->text(), QString("100%"));
   ShowPage(rig, CDataDownloader::kPageConnection);
   rig.page().connect_button()->click();
   QTRY_VERIFY_WITH_TIMEOUT(rig.page().connect_button()->isEnabled(), kDeviceWaitMs);
   QCOMPARE(p.nmea_list()->count(), 0);
   QCOMPARE(p.progress()->value(), 0);
+  // Nothing is coming in any more: no counts are left from the last download.
+  QCOMPARE(p.received()->text(), QString("00000000"));
+  QCOMPARE(p.total()->text(), QString("00000000"));
+  QCOMPARE(p.percent()->text(), QString("00%"));
   ShowPage(rig, CDataDownloader::kPageFileConversion);
   QCOMPARE(p.log_list()->count(), 0);
   QVERIFY(!p.start_button()->isEnabled());
   QVERIFY(!p.photo_button()->isEnabled());
+}
+
+void FileConversionTest::HandOffFailureShowsTheSystemsReasonAndDownloads() {
+  UiRig rig;
+  rig.StartDevice(Tracks({GeneratedTrack(70314, 0, 20)}));
+  ConnectLogger(rig);
+  if (QTest::currentTestFailed()) return;
+  // A file where the photo client's settings folder belongs.
+  const QString settings_file = QSettings("locr", "LocrClient").fileName();
+  const QString blocked = QFileInfo(settings_file).absolutePath();
+  QDir(blocked).removeRecursively();
+  QFile blocker(blocked);
+  QVERIFY(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  const QString folder = rig.dir.filePath("nmea");
+  CDlgFileConversion& p = ShowConversion(rig, folder);
+  p.log_list()->item(0)->setSelected(true);
+  p.start_button()->click();
+  QVERIFY(QFile::remove(blocked));
+  QCOMPARE(rig.messages.size(), size_t{1});
+  QCOMPARE(rig.messages[0].caption, QString("Error"));
+  QCOMPARE(rig.messages[0].text, settings_file + ": Not a directory");
+  QTRY_VERIFY_WITH_TIMEOUT(!p.timer_active(), kDeviceWaitMs);
+  QCOMPARE(Items(p.nmea_list()), QStringList({"00000_70314.nmea"}));
+  QVERIFY(QFile::exists(QDir(folder).filePath("00000_70314.nmea")));
 }
 
 }  // namespace tessor::test

@@ -32,6 +32,7 @@ class FileConversionTest : public QObject {
   void ThreeTracksListedInOrderEqualToTheReference();
   void PhotoToolNeedsAToolThenStartsIt();
   void DisconnectEmptiesTheFileListAndStopsTheTimer();
+  void HandOffFailureShowsTheSystemsReasonAndDownloads();
 };
 
 class ShowAllPagesTest : public QObject {
