@@ -42,6 +42,8 @@ constexpr const char* kSameValues =
 constexpr const char* kTooClose = "Notification range should be more than critical range 200 M!!";
 constexpr const char* kSetDone = "Set VELD configuration successfully!!";
 constexpr const char* kSetFailed = "Failed to set VELD configuration!! Please retry latter.";
+constexpr const char* kNoCritical = "Please select the critical range!";
+constexpr const char* kNoNotification = "Please select the notification range!";
 
 int Number(const QComboBox* list) {
   return list->currentIndex() < 0 ? 0 : list->currentText().toInt();
@@ -283,12 +285,16 @@ void CAlertSettingDlg::CogOpened() {
 void CAlertSettingDlg::SetClicked() {
   CDataDownloader* main = main_window();
   if (main == nullptr || call_.running()) return;
-  set_->setEnabled(false);
   // Without a chosen item in both lists there is nothing the device could take.
-  if (critical_->currentIndex() < 0 || notification_->currentIndex() < 0) {
-    set_->setEnabled(true);
+  if (critical_->currentIndex() < 0) {
+    Box(kNoCritical);
     return;
   }
+  if (notification_->currentIndex() < 0) {
+    Box(kNoNotification);
+    return;
+  }
+  set_->setEnabled(false);
   const int critical = Number(critical_);
   const int notification = Number(notification_);
   if (critical == device_critical_ && notification == device_notification_) {

@@ -1,3 +1,4 @@
+#include <QEvent>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -33,12 +34,33 @@ void SelectText(QComboBox* list, int metres) {
   list->setCurrentIndex(index);
 }
 
-// Shows the page and waits until its reading of the device has ended.
-void ShowAndRead(CAlertSettingDlg& page) {
+// Counts the showings of the wait box while it lives.
+class WaitBoxWatch : public QObject {
+ public:
+  WaitBoxWatch() { qApp->installEventFilter(this); }
+  ~WaitBoxWatch() override { qApp->removeEventFilter(this); }
+  int shown = 0;
+
+ protected:
+  bool eventFilter(QObject* object, QEvent* event) override {
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (event->type() == QEvent::Show && widget != nullptr && widget->isWindow() &&
+        widget->windowTitle() == "Please Wait") {
+      ++shown;
+    }
+    return false;
+  }
+};
+
+// Shows the page and waits until its reading of the device has ended: the
+// configuration query went out and its answer has been taken.
+void ShowAndRead(const UiRig& rig, CAlertSettingDlg& page) {
+  WaitBoxWatch watch;
+  const int queries = SentCount(rig, "$PKVN108");
   page.show();
-  QTRY_VERIFY_WITH_TIMEOUT(page.device_call_running(), kDeviceWaitMs);
-  QVERIFY(WaitBoxVisible());
-  QTRY_VERIFY_WITH_TIMEOUT(!page.device_call_running(), kDeviceWaitMs);
+  QTRY_VERIFY_WITH_TIMEOUT(SentCount(rig, "$PKVN108") > queries && !page.device_call_running(),
+                           kDeviceWaitMs);
+  QCOMPARE(watch.shown, 1);
   QVERIFY(!WaitBoxVisible());
 }
 
@@ -79,7 +101,8 @@ void AlertPageTest::DisconnectedOrDownloadingPageStaysOff() {
   CDataDownloader& w = rig.Open();
   CAlertSettingDlg& page = *w.alert_page();
   page.show();
-  QTest::qWait(100);
+  // The look at the device that follows a showing, made now instead of waited for.
+  page.Refresh();
   QVERIFY(!page.device_call_running());
   QVERIFY(!page.set_button()->isEnabled());
   QVERIFY(!page.critical_list()->isEnabled());
@@ -90,7 +113,7 @@ void AlertPageTest::DisconnectedOrDownloadingPageStaysOff() {
   w.connected = 1;
   rig.engine->ignore_blocks = false;
   page.show();
-  QTRY_COMPARE_WITH_TIMEOUT(rig.messages.size(), size_t{1}, 5000);
+  QTRY_COMPARE_WITH_TIMEOUT(rig.messages.size(), size_t{1}, kDeviceWaitMs);
   QCOMPARE(rig.messages[0].text, QString("Please wait for finishing getting  data."));
   QCOMPARE(rig.messages[0].caption, QString("Zevev Iruded Evezozoz Izidavo"));
   QVERIFY(!page.device_call_running());
@@ -102,7 +125,7 @@ void AlertPageTest::ShownPageReadsTheDeviceRanges() {
   UiRig rig;
   ConnectRig(rig);
   CAlertSettingDlg& page = *rig.window->alert_page();
-  ShowAndRead(page);
+  ShowAndRead(rig, page);
   QCOMPARE(page.device_critical(), 300);
   QCOMPARE(page.device_notification(), 800);
   QCOMPARE(page.critical_list()->currentText(), QString("300"));
@@ -119,7 +142,7 @@ void AlertPageTest::SameValuesAndTooCloseRangesSendNoSetting() {
   UiRig rig;
   ConnectRig(rig);
   CAlertSettingDlg& page = *rig.window->alert_page();
-  ShowAndRead(page);
+  ShowAndRead(rig, page);
   const int mode_commands = SentCount(rig, "$PKVN113");
   page.set_button()->click();
   QCOMPARE(rig.messages.size(), size_t{1});
@@ -136,15 +159,34 @@ void AlertPageTest::SameValuesAndTooCloseRangesSendNoSetting() {
   QVERIFY(SentCount(rig, "$PKVN113") > mode_commands);
   QCOMPARE(SentCount(rig, "$PKVN116"), 0);
   QCOMPARE(page.device_critical(), 300);
+
+  // A range the device reports that no list holds leaves that list without a
+  // choice: Set says which one is missing and stays where it is.
+  const int modes = SentCount(rig, "$PKVN113");
+  page.critical_list()->setCurrentIndex(-1);
+  page.set_button()->click();
+  QCOMPARE(rig.messages.size(), size_t{3});
+  QCOMPARE(rig.messages[2].text, QString("Please select the critical range!"));
+  SelectText(page.critical_list(), 500);
+  page.notification_list()->setCurrentIndex(-1);
+  page.set_button()->click();
+  QCOMPARE(rig.messages.size(), size_t{4});
+  QCOMPARE(rig.messages[3].text, QString("Please select the notification range!"));
+  QCOMPARE(rig.messages[3].caption, QString("Zevev Iruded Evezozoz Izidavo"));
+  QVERIFY(page.set_button()->isEnabled());
+  QVERIFY(!page.device_call_running());
+  QCOMPARE(SentCount(rig, "$PKVN113"), modes);
+  QCOMPARE(SentCount(rig, "$PKVN116"), 0);
 }
 
 void AlertPageTest::SetRangesAreTakenByTheDevice() {
   UiRig rig;
   ConnectRig(rig);
   CAlertSettingDlg& page = *rig.window->alert_page();
-  ShowAndRead(page);
+  ShowAndRead(rig, page);
+  // 200 m apart: the closest ranges the device may be given.
   ChooseCritical(page, 500);
-  SelectText(page.notification_list(), 1200);
+  QCOMPARE(page.notification_list()->currentText(), QString("700"));
   page.set_button()->click();
   QVERIFY(!page.set_button()->isEnabled());
   QTRY_VERIFY_WITH_TIMEOUT(!page.device_call_running() && page.set_button()->isEnabled(),
@@ -152,15 +194,15 @@ void AlertPageTest::SetRangesAreTakenByTheDevice() {
   QCOMPARE(rig.messages.size(), size_t{1});
   QCOMPARE(rig.messages[0].text, kDone);
   QCOMPARE(page.device_critical(), 500);
-  QCOMPARE(page.device_notification(), 1200);
-  QCOMPARE(SentCount(rig, "$PKVN116,4096,500,1200,40*"), 1);
+  QCOMPARE(page.device_notification(), 700);
+  QCOMPARE(SentCount(rig, "$PKVN116,4096,500,700,40*"), 1);
 
   // Shown again, the page reads the new ranges back from the device.
   page.hide();
   ChooseCritical(page, 1000);
-  ShowAndRead(page);
+  ShowAndRead(rig, page);
   QCOMPARE(page.critical_list()->currentText(), QString("500"));
-  QCOMPARE(page.notification_list()->currentText(), QString("1200"));
+  QCOMPARE(page.notification_list()->currentText(), QString("700"));
   QCOMPARE(rig.messages.size(), size_t{1});
 }
 
