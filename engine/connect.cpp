@@ -70,6 +70,9 @@ int CDeviceEngine::Connect(int number) {
     PostNotification(WM_DEV_OPERATION_END, 1, 0);
     return kResultDeviceSilent;
   }
+  // Waiters on the handshake must not see the previous one's end.
+  handshake_done = false;
+  track_table_read = false;
   if (StartThread(kSlotHandshake, &CDeviceEngine::HandshakeThread) != kResultOk) {
     operation_running = false;
     return kResultThreadStart;
@@ -143,9 +146,11 @@ void CDeviceEngine::FinishHeaders() {
       if (track_headers[i].valid) valid_headers.push_back(i);
     }
   }
+  // The line comes first: whoever waits on the done flag finds it said.
+  ReportStatus(248);
+  track_table_read = true;
   operation_running = false;
   handshake_done = true;
-  ReportStatus(248);
 }
 
 // One round of the header phase, from the last header down to 0.
@@ -157,6 +162,7 @@ bool CDeviceEngine::HandshakeHeaderStep(int* retries) {
   }
   if (count == 0) {
     ReportStatus(248);
+    track_table_read = true;
     operation_running = false;
     handshake_done = true;
     SetLinkMode(2, false);
@@ -198,6 +204,7 @@ bool CDeviceEngine::HandshakeHeaderStep(int* retries) {
 
 void CDeviceEngine::HandshakeThread() {
   handshake_done = false;
+  track_table_read = false;
   connect_progress = true;
   SetLinkMode(3, true);
   TimingScale::Pause(timing::kHandshakeStartPauseMs);

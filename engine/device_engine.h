@@ -194,6 +194,8 @@ class CDeviceEngine {
 
   // Engine state of the connection.
   std::atomic<bool> handshake_done{false};
+  // The last handshake read the track table; done without it is a failed connect.
+  std::atomic<bool> track_table_read{false};
   std::atomic<bool> connect_progress{false};
   std::atomic<bool> database_download_finished{false};
   std::atomic<int> upload_finished{0};

@@ -93,6 +93,9 @@ class CDlgConnection : public QWidget {
   void StartOperationState();
   void OnConnectResult(int result);
   void FinishDisconnect();
+  void HandshakeEnded();
+  void EndFailedConnect();
+  void SetNotConnectedControls();
   void AskResetAndDisconnect();
   void SetLamp(const QColor& colour);
   void SetListsEnabled(bool enabled);

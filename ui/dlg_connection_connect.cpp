@@ -46,6 +46,8 @@ void CDlgConnection::ConnectClicked() {
   connect_attempted_ = true;
   StartOperationState();
   if (connected_) {
+    // A handshake cut short never says it is done: its timer must not outlive it.
+    StopTimer(kTimerHandshake);
     connect_button_->setEnabled(false);
     veld_upload_->setChecked(false);
     poi_download_->setChecked(false);
@@ -102,10 +104,52 @@ void CDlgConnection::OnConnectResult(int result) {
   }
   SetConnectedState(false);
   if (result == kResultPortOpen || result == kResultPortSettings) RefreshPorts();
+  SetNotConnectedControls();
+}
+
+void CDlgConnection::SetNotConnectedControls() {
   SetListsEnabled(true);
   poi_download_->setEnabled(false);
   veld_upload_->setEnabled(false);
   connect_button_->setEnabled(true);
+}
+
+// Timer 2: the handshake has ended, or the link went down under it. Only a
+// handshake that read the track table makes the page connected and ready.
+void CDlgConnection::HandshakeEnded() {
+  if (engine_.link_flag.load() && engine_.track_table_read.load()) {
+    poi_download_->setEnabled(poi_allowed_);
+    veld_upload_->setEnabled(true);
+    download_db_->setEnabled(true);
+    connect_button_->setEnabled(true);
+    StopTimer(kTimerHandshake);
+    SetCloseEnabled(true);
+    SetMainBusy(false);
+    return;
+  }
+  if (call_.running()) return;  // the next tick tries again
+  StopTimer(kTimerHandshake);
+  poi_allowed_ = false;
+  connect_button_->setEnabled(false);
+  SetConnectedState(false);
+  if (main_ != nullptr) main_->ForwardLinkState(false);
+  call_.Run(
+      [this] {
+        engine_.Disconnect();
+        engine_.StopAllThreads();
+        return 0;
+      },
+      [this](int) { EndFailedConnect(); });
+}
+
+// The status list keeps the failure line; the page is as before the connect.
+void CDlgConnection::EndFailedConnect() {
+  process_->setEnabled(false);
+  download_db_->setEnabled(false);
+  RefreshPorts();
+  SetNotConnectedControls();
+  SetCloseEnabled(true);
+  SetMainBusy(false);
 }
 
 void CDlgConnection::FinishDisconnect() {
@@ -119,10 +163,10 @@ void CDlgConnection::FinishDisconnect() {
     main_->SetActivePage(CDataDownloader::kPageConnection);
   }
   RefreshPorts();
-  SetListsEnabled(true);
-  poi_download_->setEnabled(false);
-  veld_upload_->setEnabled(false);
-  connect_button_->setEnabled(true);
+  SetNotConnectedControls();
+  // With the link down nothing runs any more that the window must wait for.
+  SetCloseEnabled(true);
+  SetMainBusy(false);
   status_list_->clear();
   if (main_ != nullptr) {
     // The POIs were judged against the coverage of the device that is gone.

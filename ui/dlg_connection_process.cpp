@@ -135,14 +135,8 @@ void CDlgConnection::TimerTick(int timer) {
     }
     return;
   }
-  if (timer == kTimerHandshake && engine_.handshake_done.load()) {
-    poi_download_->setEnabled(poi_allowed_);
-    veld_upload_->setEnabled(true);
-    download_db_->setEnabled(true);
-    connect_button_->setEnabled(true);
-    StopTimer(kTimerHandshake);
-    SetCloseEnabled(true);
-    SetMainBusy(false);
+  if (timer == kTimerHandshake && (engine_.handshake_done.load() || !engine_.link_flag.load())) {
+    HandshakeEnded();
   }
 }
 

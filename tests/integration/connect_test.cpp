@@ -1,3 +1,5 @@
+#include <atomic>
+
 #include "device_fixture.h"
 #include "engine/string_table.h"
 
@@ -14,7 +16,13 @@ devsim::TrackSource Track(uint32_t date, int format, size_t records) {
   return t;
 }
 
-class Connect : public DeviceFixture {};
+class Connect : public DeviceFixture {
+ protected:
+  static bool HasLineIn(const test::RecordingObserver& o, const std::string& line) {
+    const auto lines = o.lines();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  }
+};
 
 TEST_F(Connect, NoTracksAndNoDatabase) {
   StartDevice(devsim::Scenario{});
@@ -75,6 +83,60 @@ TEST_F(Connect, BusyHeaderQueryIsRepeatedWithoutCountingATry) {
   EXPECT_FALSE(HasLine(LoadString(196)));
   std::lock_guard<std::mutex> lock(engine_.headers_mutex);
   EXPECT_EQ(engine_.valid_headers, (std::vector<uint32_t>{0}));
+}
+
+// Notes, for each status line, whether the handshake already said it was done.
+class DoneAtLineObserver : public test::RecordingObserver {
+ public:
+  explicit DoneAtLineObserver(const CDeviceEngine& engine) : engine_(engine) {}
+  void OnStatusLine(const std::string& text, bool replace_last) override {
+    if (text == LoadString(248)) done_before_line = engine_.handshake_done.load();
+    RecordingObserver::OnStatusLine(text, replace_last);
+  }
+  std::atomic<bool> done_before_line{false};
+
+ private:
+  const CDeviceEngine& engine_;
+};
+
+TEST_F(Connect, CompleteLineIsSaidBeforeTheHandshakeCountsAsDone) {
+  devsim::Scenario s;
+  s.tracks = {Track(70314, 2, 3)};
+  StartDevice(s);
+  DoneAtLineObserver observer(engine_);
+  engine_.SetObserver(&observer);
+  engine_.Connect(1);
+  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }));
+  // Whoever sees the done flag finds the line already reported.
+  EXPECT_TRUE(HasLineIn(observer, LoadString(248)));
+  EXPECT_FALSE(observer.done_before_line.load());
+  EXPECT_TRUE(engine_.track_table_read.load());
+  engine_.StopAllThreads();
+  engine_.SetObserver(&observer_);
+}
+
+// An unanswered configuration or header query ends the handshake with its
+// failure line and no track table.
+TEST_F(Connect, UnansweredHandshakeQueriesLeaveNoTrackTable) {
+  const struct {
+    int command;
+    std::string line;
+  } cases[] = {{108, "Connection failure, please check device"}, {101, LoadString(196)}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    devsim::Scenario s;
+    s.tracks = {Track(70314, 2, 3)};
+    s.faults.silent = {{c.command, 1000}};
+    StartDevice(s);
+    engine_.Connect(1);
+    ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }, 60000));
+    EXPECT_TRUE(HasLine(c.line)) << Lines();
+    EXPECT_FALSE(HasLine(LoadString(248)));
+    EXPECT_FALSE(engine_.track_table_read.load());
+    engine_.StopAllThreads();
+    engine_.Disconnect();
+    sim_->Stop();
+  }
 }
 
 TEST_F(Connect, SilentDeviceGives32) {

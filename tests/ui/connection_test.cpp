@@ -188,4 +188,63 @@ void ConnectionTest::NotificationsMoveTheProgressAndTheLamp() {
   QVERIFY(rig.window->close_enabled());
 }
 
+namespace {
+devsim::Scenario WithDatabaseAndTrack() {
+  devsim::Scenario s = WithDatabase();
+  devsim::TrackSource t;
+  t.date = 70314;
+  t.records.assign(5 * 20, 0x5A);
+  s.tracks = {t};
+  return s;
+}
+}  // namespace
+
+void ConnectionTest::FailedHandshakeLeavesThePageNotConnected() {
+  devsim::Scenario s = WithDatabaseAndTrack();
+  s.faults.silent = {{108, 1000}};
+  UiRig rig;
+  rig.StartDevice(s);
+  CDataDownloader& w = rig.Open();
+  CDlgConnection& p = rig.page();
+  rig.SelectPort("sim");
+  p.connect_button()->click();
+  QTRY_VERIFY_WITH_TIMEOUT(rig.HasLine("Connection failure, please check device"), kDeviceWaitMs);
+  QTRY_VERIFY_WITH_TIMEOUT(p.connect_button()->isEnabled() && !p.device_call_running() &&
+                               !p.TimerActive(CDlgConnection::kTimerHandshake),
+                           kDeviceWaitMs);
+  QCOMPARE(p.connect_button()->text(), QString("Connect"));
+  QVERIFY(!p.connected());
+  QCOMPARE(int(w.connected), 0);
+  QVERIFY(w.close_enabled());
+  QCOMPARE(w.operationRunning, 0u);
+  QVERIFY(p.port_list()->isEnabled());
+  QVERIFY(!p.veld_upload()->isEnabled());
+  QVERIFY(!p.download_db()->isEnabled());
+  QVERIFY(!rig.engine->link_flag.load());
+  // The user still reads why.
+  QVERIFY(rig.HasLine("Connection failure, please check device"));
+}
+
+void ConnectionTest::DisconnectDuringTheHandshakeFreesClose() {
+  devsim::Scenario s = WithDatabaseAndTrack();
+  s.faults.busy = {{101, 100000}};  // the header query keeps being repeated
+  UiRig rig;
+  rig.StartDevice(s);
+  CDataDownloader& w = rig.Open();
+  CDlgConnection& p = rig.page();
+  rig.SelectPort("sim");
+  p.connect_button()->click();
+  QTRY_VERIFY_WITH_TIMEOUT(p.connected() && p.connect_button()->isEnabled(), kDeviceWaitMs);
+  QVERIFY(!rig.engine->handshake_done.load());
+  QVERIFY(!w.close_enabled());
+  p.connect_button()->click();
+  QTRY_VERIFY_WITH_TIMEOUT(p.connect_button()->isEnabled() && !p.device_call_running(),
+                           kDeviceWaitMs);
+  QCOMPARE(p.connect_button()->text(), QString("Connect"));
+  QVERIFY(w.close_enabled());
+  QCOMPARE(w.operationRunning, 0u);
+  QVERIFY(!p.TimerActive(CDlgConnection::kTimerHandshake));
+  QVERIFY(!rig.engine->link_flag.load());
+}
+
 }  // namespace tessor::test

@@ -26,6 +26,8 @@ class ConnectionTest : public QObject {
   void UploadAndPoiBoxesExcludeEachOther();
   void ProcessWithoutUploadDoesNothingElse();
   void NotificationsMoveTheProgressAndTheLamp();
+  void FailedHandshakeLeavesThePageNotConnected();
+  void DisconnectDuringTheHandshakeFreesClose();
 };
 
 class UploadFlowTest : public QObject {

@@ -88,6 +88,12 @@ int DeviceSession::Open(const std::string& port) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   engine_.JoinEnded(CDeviceEngine::kSlotHandshake);
+  // A handshake without its track table is no connection: its failure line
+  // has been printed, and no job may run on empty tables.
+  if (!engine_.link_flag.load()) return kResultPortNotOpen;
+  if (!engine_.handshake_done.load() || !engine_.track_table_read.load()) {
+    return kResultNoAnswerRetries;
+  }
   return kResultOk;
 }
 
