@@ -38,8 +38,10 @@ void Place(std::vector<uint8_t>* image, uint64_t offset, const std::vector<uint8
 }  // namespace
 
 bool CDeviceEngine::CompareImageFiles(const std::string& uploaded, const std::string& downloaded) {
-  const std::vector<uint8_t> a = ReadOrCreate(uploaded);
-  const std::vector<uint8_t> b = ReadOrCreate(downloaded);
+  return CompareImages(ReadOrCreate(uploaded), ReadOrCreate(downloaded));
+}
+
+bool CDeviceEngine::CompareImages(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
   if (a.size() != b.size()) {
     ReportStatusText("Data size is not identical");
     return false;
@@ -81,18 +83,21 @@ bool CDeviceEngine::DownloadSteps(std::vector<uint8_t>* image) {
   return true;
 }
 
+// The image goes to its caller in memory and to DLDB.bin under a name of its
+// own, renamed into place; the comparison takes the image read, never
+// DLDB.bin, which a download on another device may have replaced meanwhile.
 void CDeviceEngine::DownloadDatabase() {
   upload_finished = 0;
   download_succeeded = false;
   database_download_finished = false;
   image_path.clear();
+  downloaded_image.clear();
   const std::string downloaded = DataFile("DLDB.bin");
-  const std::string uploaded = DataFile("ULDB.bin");
+  std::vector<uint8_t> image;
   bool whole = false;
   // Comparing stale files after an unacknowledged mode would report success
   // for a read that never happened.
   if (SetLinkMode(2, true) == 1) {
-    std::vector<uint8_t> image;
     whole = DownloadSteps(&image);
     if (whole) {
       whole = WriteFileWhole(downloaded, std::string(image.begin(), image.end()));
@@ -101,7 +106,11 @@ void CDeviceEngine::DownloadDatabase() {
   } else {
     ReportStatusText("Download DB Header...Failure");
   }
-  if (whole && CompareImageFiles(uploaded, downloaded)) ShowMessage("They are Identical !!");
+  if (whole && download_compares_upload &&
+      CompareImages(ReadOrCreate(DataFile("ULDB.bin")), image)) {
+    ShowMessage("They are Identical !!");
+  }
+  if (whole) downloaded_image = std::move(image);
   download_succeeded = whole;
   database_download_finished = true;
   PostNotification(WM_DEV_DOWNLOAD_END, 0, whole ? 1 : 0);

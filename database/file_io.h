@@ -8,9 +8,10 @@ namespace tessor {
 // interruptions; false (errno set) when the descriptor takes no more.
 bool WriteAll(int fd, const std::string& text);
 
-// Writes a whole file beside its name and renames it over the name once
-// whole, so that a full disk or a failed write never leaves a cut file under
-// the name asked for. A device, a pipe or a link is written in place:
+// Writes a whole file beside its name, under a name of this write's own, and
+// renames it over the name once whole, so that a full disk or a failed write
+// never leaves a cut file under the name asked for, and two writers of one
+// name never mix their bytes. A device, a pipe or a link is written in place:
 // renaming over it would replace it. False with errno set on failure.
 bool WriteFileWhole(const std::string& path, const std::string& text);
 

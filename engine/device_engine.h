@@ -135,6 +135,8 @@ class CDeviceEngine {
   void UploadDatabase();
   void DownloadDatabase();
   bool CompareImageFiles(const std::string& uploaded, const std::string& downloaded);
+  // Reports the first difference as a status line; true when the two are equal.
+  bool CompareImages(const std::vector<uint8_t>& uploaded, const std::vector<uint8_t>& downloaded);
 
   // --- Connect and disconnect (connect.cpp) ---
   int Connect(int port_number);
@@ -215,6 +217,12 @@ class CDeviceEngine {
   EngineDatabaseInfo database_info;
   DatabaseCoverage coverage;
   std::vector<uint8_t> read_buffer;  // destination of device reads
+  // The image of the last whole download, for its caller: DLDB.bin is shared
+  // by every run of the program and may already hold another run's image.
+  std::vector<uint8_t> downloaded_image;
+  // Whether a download compares its image with ULDB.bin, the last upload's
+  // copy (the desktop page); a caller that compares on its own clears it.
+  bool download_compares_upload = true;
   // No read of device memory can be longer than the memory itself.
   uint64_t capacity_limit() const {
     return capacity > 0 ? static_cast<uint64_t>(capacity) : 0x200000u;

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <memory>
 
-#include "database/data_folder.h"
 #include "database/image_validation.h"
 #include "tools/cli/cli_output.h"
 #include "tools/cli/device_session.h"
@@ -73,11 +72,13 @@ int Upload(DeviceSession& s, const std::string& image) {
 
 int DownloadDb(DeviceSession& s, const std::string& out, const std::string& compare) {
   CDeviceEngine& e = s.engine();
+  // The comparison is this command's own, and only with the file it names.
+  e.download_compares_upload = false;
   if (const int started = e.StartDatabaseDownload(); started != kResultOk) return started;
   s.WaitWorker(CDeviceEngine::kSlotDatabaseDownload);
   if (!e.download_succeeded.load()) return kExitDeviceFailed;
-  std::string bytes;
-  if (!ReadWholeFile(DataFolder() + "/DLDB.bin", bytes)) return kExitDeviceFailed;
+  // This run's own image: DLDB.bin may hold another run's by now.
+  const std::string bytes(e.downloaded_image.begin(), e.downloaded_image.end());
   if (!WriteWholeFile(out, bytes)) {
     PrintError(out + ": " + std::strerror(errno));
     return kExitCannotWrite;
