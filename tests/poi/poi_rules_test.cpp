@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -18,37 +19,50 @@ CPOI At(double latitude, double longitude, float vmax = 50) {
   return poi;
 }
 
-// A latitude north of lat0 (degrees) at about metres along the meridian.
+// A latitude about `metres` north of lat0 (degrees): a minute of latitude is a
+// nautical mile, 1852 m, to within 0.2 % anywhere on the earth.
 double North(double lat0, double metres) {
-  double step = metres / 111000.0;
-  for (int i = 0; i < 60; ++i) {
-    const float a = static_cast<float>(lat0) * kRad;
-    const float b = static_cast<float>(lat0 + step) * kRad;
-    step *= metres / PointDistance(a, 0.4f, b, 0.4f);
-  }
-  return lat0 + step;
+  return lat0 + metres / 1852.0 / 60.0;
 }
 
+// The central angle by the haversine formula, another way to the same angle.
+double HaversineAngle(double lat1, double lon1, double lat2, double lon2) {
+  const double a = std::pow(std::sin((lat2 - lat1) / 2), 2) +
+                   std::cos(lat1) * std::cos(lat2) * std::pow(std::sin((lon2 - lon1) / 2), 2);
+  return 2 * std::asin(std::sqrt(a));
+}
+
+// The earth's radius here is 6378147.8 m at the equator, flattened by
+// 1/298.26 towards the poles by the square of the sine of the mean latitude.
 TEST(PointDistance, MeasuresOnTheFlattenedEarth) {
   EXPECT_EQ(PointDistance(0.5, 0.5, 0.5, 0.5), 0.0);
-  const double one_degree = PointDistance(0, 0, 1 * M_PI / 180, 0);
-  EXPECT_NEAR(one_degree,
-              6378147.8 * (1 - 0.0033527794541675 * std::pow(std::sin(M_PI / 360), 2)) * M_PI / 180,
-              1e-6);
+  // A quarter of the equator: 6378147.8 m x pi / 2.
+  EXPECT_NEAR(PointDistance(0, 0, 0, M_PI / 2), 10018771.14, 0.01);
+  EXPECT_NEAR(PointDistance(0, 0, 0, M_PI), 20037542.27, 0.01);
+  // Equator to pole: the radius at 45 degrees, 6367455.6 m, times pi / 2.
+  EXPECT_NEAR(PointDistance(0, 0, M_PI / 2, 0), 10001975.77, 0.01);
+  // A minute of latitude is a nautical mile.
+  EXPECT_NEAR(PointDistance(M_PI / 4 - M_PI / 21600, 1, M_PI / 4 + M_PI / 21600, 1), 1852.0, 1.0);
+  // Along the 60th parallel a degree of longitude is half as long as at the equator.
+  EXPECT_NEAR(PointDistance(M_PI / 3, 0, M_PI / 3, M_PI / 180), 55519.9, 1.0);
   EXPECT_NEAR(PointDistance(0.1, 0.2, 0.3, 0.4), PointDistance(0.3, 0.4, 0.1, 0.2), 1e-6);
-  EXPECT_NEAR(PointDistance(0, 0, 0, M_PI), 6378147.8 * M_PI, 1e-3);
+  for (const auto& [lat1, lon1, lat2, lon2] :
+       {std::array{0.76, -1.38, 0.7601, -1.3799}, std::array{-0.6, 2.1, 0.9, -2.8},
+        std::array{1.2, 0.0, -1.2, 3.0}}) {
+    const double half = std::sin((lat1 + lat2) / 2);
+    const double radius = 6378147.8 * (1 - half * half / 298.26);
+    EXPECT_NEAR(PointDistance(lat1, lon1, lat2, lon2),
+                radius * HaversineAngle(lat1, lon1, lat2, lon2), 0.01);
+  }
 }
 
 TEST(AddPoi, FirstOfTwoCloseOnesStaysValid) {
   struct Case {
     double metres;
     int32_t second_status;
-  } cases[] = {{999.0, Duplicate}, {1001.0, Valid}};
+  } cases[] = {{995.0, Duplicate}, {1005.0, Valid}};
   for (const Case& c : cases) {
     std::vector<CPOI> records = {At(43.6, 22.9), At(North(43.6, c.metres), 22.9)};
-    const double d = PointDistance(records[0].latitude, records[0].longitude, records[1].latitude,
-                                   records[1].longitude);
-    ASSERT_NEAR(d, c.metres, 0.5);
     PoiList list;
     ASSERT_TRUE(AddPoi(list, &records[0]));
     ASSERT_TRUE(AddPoi(list, &records[1]));
@@ -102,6 +116,22 @@ TEST(BuildPoiList, ListsBackwardsAndJudgesSpeedAndCoverage) {
   EXPECT_NEAR(page[3].latitude * 57.29578f, 90.0f, 1e-4f);
   EXPECT_EQ(PoiStatusText(page[2]), "OK");
   EXPECT_EQ(PoiStatusText(page[0]), "OK");
+}
+
+TEST(BuildPoiList, SpeedAndDirectionLimitsAreTheLastValuesTaken) {
+  std::vector<CPOI> read = {At(20, 20, 300), At(21, 21, 300.01f), At(22, 22), At(23, 23)};
+  read[2].direction = 360;
+  read[3].direction = 361;
+  const DatabaseCoverage coverage = {10 * kRad, 10 * kRad, 30 * kRad, 30 * kRad};
+  std::vector<CPOI> page;
+  PoiList list;
+  BuildPoiList(read.data(), 4, coverage, page, list);
+  EXPECT_EQ(PoiStatusText(page[0]), "OK");
+  EXPECT_EQ(page[0].vmax, 300.0f);
+  EXPECT_EQ(page[1].status, SpeedOutOfRange);
+  EXPECT_EQ(list.size(), 3u);
+  EXPECT_EQ(page[2].direction, 360);
+  EXPECT_EQ(page[3].direction, 0);  // no direction beyond a full turn
 }
 
 TEST(BuildPoiList, AllZeroCoverageLeavesOnlyTheOrigin) {
