@@ -5,13 +5,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 #include "database/data_folder.h"
 #include "database/file_io.h"
 #include "database/message_seam.h"
+#include "database/number_text.h"
 #include "engine/string_table.h"
 
 namespace tessor {
@@ -27,20 +28,30 @@ T Take(const char* bytes) {
   return value;
 }
 
-// One CSV line per whole camera; a partial camera at the end is dropped.
-std::string FormatCameras(const std::string& bytes) {
+bool Finite(const char* p) {
+  return std::isfinite(Take<double>(p)) && std::isfinite(Take<double>(p + 8)) &&
+         std::isfinite(Take<float>(p + 18));
+}
+}  // namespace
+
+// One CSV line per whole camera; a partial camera at the end is dropped, and
+// so is one with a number that is not finite (counted).
+std::string CBinaryFileProcess::FormatCameras(const std::string& bytes) {
   std::string text;
-  char line[512];
+  StartCounting();
   for (size_t at = 0; at + kCameraSize <= bytes.size(); at += kCameraSize) {
     const char* p = bytes.data() + at;
-    const int n = std::snprintf(line, sizeof line, "%f,%f,%d,%f,%d\r\n", Take<double>(p),
-                                Take<double>(p + 8), Take<uint16_t>(p + 16),
-                                static_cast<double>(Take<float>(p + 18)), Take<uint8_t>(p + 22));
-    if (n > 0 && static_cast<size_t>(n) < sizeof line) text.append(line, static_cast<size_t>(n));
+    ++line_number_;
+    if (!Finite(p)) {
+      RefuseLine();
+      continue;
+    }
+    text += FormatNumbers("%f,%f,%d,%f,%d\r\n", Take<double>(p), Take<double>(p + 8),
+                          Take<uint16_t>(p + 16), static_cast<double>(Take<float>(p + 18)),
+                          Take<uint8_t>(p + 22));
   }
   return text;
 }
-}  // namespace
 
 bool CBinaryFileProcess::CheckHeader() {
   if (file_ < 0) return false;
@@ -103,7 +114,9 @@ bool CBinaryFileProcess::OpenAndRead(const std::string& path, int access, int di
   CloseFile();
   if (!read_ok) return false;
   output_length_ += bytes.size() - bytes.size() % kCameraSize;
-  return WriteExport(FormatCameras(bytes));
+  const std::string cameras = FormatCameras(bytes);
+  ReportRefused("camera");
+  return WriteExport(cameras);
 }
 
 }  // namespace tessor

@@ -22,6 +22,7 @@ class CBinaryFileProcess : public CFileProcess {
 
  private:
   bool ReadRest(std::string& bytes);
+  std::string FormatCameras(const std::string& bytes);
   bool WriteExport(const std::string& cameras);
 
   std::string output_path_;

@@ -9,8 +9,9 @@
 
 namespace tessor {
 
-// Reads a camera CSV file into camera records, one per CR LF-ended line after
-// the header.
+// Reads a camera CSV file into camera records, one per line after the header
+// that holds a usable camera. Blank lines are passed over; lines without a
+// position, or with a number that is not finite, are refused and reported.
 class CCameraInfoFileProcess : public CFileProcess {
  public:
   bool ParseLine(const char* line) override;
@@ -21,16 +22,23 @@ class CCameraInfoFileProcess : public CFileProcess {
   bool ParseAllLines() override;
   virtual bool GetCameras(std::vector<CCameraInfo>** cameras);
 
-  // Counted in 32 bits: a long list is read whole, not cut at 65536 lines.
+  // The records the lines filled, counted in 32 bits: a long list is read
+  // whole, not cut at 65536 lines.
   uint32_t record_count() const { return record_count_; }
   uint32_t parsed_count() const { return parsed_count_; }
 
  protected:
-  // Record count from the CR LF pairs; false (no message) when under two.
+  // Room for a record per line after the header; false (no message) when the
+  // data holds no such line.
   bool CountRecords();
+  // Empties the records, keeping room for record_count_ of them.
   virtual void MakeRecords();
-  // Reads the five camera fields into a record; returns the cursor after them.
-  static const char* ParseCameraFields(const char* line, CCameraInfo& record);
+  // Reads the five camera fields into record; false when the line holds no
+  // latitude and longitude or a number that is not finite. *rest becomes the
+  // cursor after the fields.
+  static bool ParseCameraFields(const char* line, CCameraInfo& record, const char** rest = nullptr);
+  // Once the lines are read: the count becomes the number of records filled.
+  virtual uint32_t RecordsFilled() const { return static_cast<uint32_t>(cameras_.size()); }
 
   std::vector<CCameraInfo> cameras_;
   bool have_cameras_ = false;

@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
 #include "database/message_seam.h"
+#include "engine/string_table.h"
 
 namespace tessor {
 
@@ -27,6 +29,41 @@ int OpenFlags(int access, int disposition) {
     default:
       return flags;
   }
+}
+
+struct Line {
+  size_t begin = 0, end = 0, next = 0;
+};
+
+// The line at pos: up to a CR LF, an LF or a CR, or to the end of the data.
+Line LineAt(const std::vector<char>& data, size_t pos) {
+  Line line{pos, pos, pos};
+  while (line.end < data.size() && data[line.end] != '\r' && data[line.end] != '\n') ++line.end;
+  line.next = line.end;
+  if (line.next < data.size() && data[line.next] == '\r') ++line.next;
+  if (line.next < data.size() && data[line.next] == '\n' &&
+      (line.next == line.end || data[line.next - 1] == '\r')) {
+    ++line.next;
+  }
+  return line;
+}
+
+bool Blank(const std::vector<char>& data, const Line& line) {
+  return std::all_of(data.begin() + static_cast<std::ptrdiff_t>(line.begin),
+                     data.begin() + static_cast<std::ptrdiff_t>(line.end),
+                     [](char c) { return c == ' ' || c == '\t'; });
+}
+
+std::string RefusedText(uint32_t count, uint32_t first, const char* unit) {
+  if (count == 1) {
+    std::string text = std::string(unit) + " " + std::to_string(first) +
+                       " holds no usable record and was skipped.";
+    text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    return text;
+  }
+  return std::to_string(count) + " " + unit +
+         "s hold no usable record and were skipped; the first is " + unit + " " +
+         std::to_string(first) + ".";
 }
 }  // namespace
 
@@ -114,6 +151,24 @@ uint32_t CFileProcess::CountLines() {
   return count;
 }
 
+uint32_t CFileProcess::CountTextLines() const {
+  uint32_t count = 0;
+  for (size_t pos = 0; pos < data_.size();) {
+    const Line line = LineAt(data_, pos);
+    if (!Blank(data_, line)) ++count;
+    pos = line.next;
+  }
+  return count;
+}
+
+void CFileProcess::RefuseLine() {
+  if (bad_lines_++ == 0) first_bad_line_ = line_number_;
+}
+
+void CFileProcess::StartCounting() {
+  bad_lines_ = first_bad_line_ = line_number_ = 0;
+}
+
 bool CFileProcess::DataContains(std::string_view text) const {
   return std::string_view(data_.data(), data_.size()).find(text) != std::string_view::npos;
 }
@@ -125,20 +180,25 @@ bool CFileProcess::CheckHeader() {
 }
 
 bool CFileProcess::RunLineLoop(size_t max_line, bool skip_header_lines) {
-  const size_t n = data_.size();
-  std::string line;
-  size_t pos = 0;
-  while (pos < n) {
-    size_t end = pos;
-    while (end < n && data_[end] != '\r') ++end;
-    line.assign(data_.data() + pos, std::min(end - pos, max_line));
-    pos = end;
-    if (pos < n) ++pos;                        // the CR
-    if (pos < n && data_[pos] == '\n') ++pos;  // its LF
-    if (skip_header_lines && std::strstr(line.c_str(), "Latitude") != nullptr) continue;
-    if (!ParseLine(line.c_str())) return false;
+  StartCounting();
+  std::string text;
+  for (size_t pos = 0; pos < data_.size();) {
+    const Line line = LineAt(data_, pos);
+    pos = line.next;
+    ++line_number_;
+    if (Blank(data_, line)) continue;
+    text.assign(data_.data() + line.begin, std::min(line.end - line.begin, max_line));
+    if (skip_header_lines && std::strstr(text.c_str(), "Latitude") != nullptr) continue;
+    if (!ParseLine(text.c_str())) return false;
   }
+  ReportRefused("line");
   return true;
+}
+
+void CFileProcess::ReportRefused(const char* unit) {
+  if (bad_lines_ == 0) return;
+  ShowMessageBox(caption_.empty() ? LoadString(kStrCaption) : caption_,
+                 RefusedText(bad_lines_, first_bad_line_, unit));
 }
 
 }  // namespace tessor

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "database/number_text.h"
 #include "engine/device_engine.h"
 #include "engine/framing.h"
 #include "engine/string_table.h"
@@ -58,38 +59,32 @@ int CheckRecord(const LogRecord& r, int type, float lat, float lon) {
   if (lat == 0.0f) return -1;
   if (std::isnan(lon) || lon > 180.0f || lon < -180.0f) return 174;
   if (lon == 0.0f) return -1;
-  if (type >= 1 && std::isnan(r.altitude)) return 175;
-  if (type == 2 && std::isnan(r.speed)) return 176;
+  // An infinite value is no more a measurement than NaN is.
+  if (type >= 1 && !std::isfinite(r.altitude)) return 175;
+  if (type == 2 && !std::isfinite(r.speed)) return 176;
   return 0;
 }
 
-std::string Framed(const char* text) {
-  return FramedSentence(text);
-}
-
+// The sentences carry decimal points whatever the locale: receivers read no other mark.
 void WritePoint(const LogRecord& r, int type, float lat, float lon, const TrackDate& date,
                 const std::function<void(std::string_view)>& write) {
   const Coordinate la = Split(lat, 'N', 'S'), lo = Split(lon, 'E', 'W');
   const float knots = type == 2 ? r.speed / kKmhPerKnot : 0.0f;
-  char text[256];
   if (type == 0) {
-    std::snprintf(text, sizeof text,
-                  "$GPGGA,%02d%02d%02d.000,%.2d%07.4f,%c,%.3d%07.4f,%c,%d,00,,0.0,M,0.0,M,,0000",
-                  r.hour, r.minute, r.second, la.degrees, la.minutes, la.hemisphere, lo.degrees,
-                  lo.minutes, lo.hemisphere, 1);
+    write(FramedSentence(FormatNumbers(
+        "$GPGGA,%02d%02d%02d.000,%.2d%07.4f,%c,%.3d%07.4f,%c,%d,00,,0.0,M,0.0,M,,0000", r.hour,
+        r.minute, r.second, la.degrees, la.minutes, la.hemisphere, lo.degrees, lo.minutes,
+        lo.hemisphere, 1)));
   } else {
-    std::snprintf(text, sizeof text,
-                  "$GPGGA,%02d%02d%02d.000,%.2d%07.4f,%c,%.3d%07.4f,%c,%d,00,,%06.1f,M,0.0,M,,0000",
-                  r.hour, r.minute, r.second, la.degrees, la.minutes, la.hemisphere, lo.degrees,
-                  lo.minutes, lo.hemisphere, 1, r.altitude);
+    write(FramedSentence(FormatNumbers(
+        "$GPGGA,%02d%02d%02d.000,%.2d%07.4f,%c,%.3d%07.4f,%c,%d,00,,%06.1f,M,0.0,M,,0000", r.hour,
+        r.minute, r.second, la.degrees, la.minutes, la.hemisphere, lo.degrees, lo.minutes,
+        lo.hemisphere, 1, r.altitude)));
   }
-  write(Framed(text));
-  std::snprintf(
-      text, sizeof text,
+  write(FramedSentence(FormatNumbers(
       "$GPRMC,%02d%02d%02d.000,A,%.2d%07.4f,%c,%.3d%07.4f,%c,%06.2f,15.15,%02d%02d%02d,,,E", r.hour,
       r.minute, r.second, la.degrees, la.minutes, la.hemisphere, lo.degrees, lo.minutes,
-      lo.hemisphere, knots, date.day, date.month, date.year);
-  write(Framed(text));
+      lo.hemisphere, knots, date.day, date.month, date.year)));
 }
 
 }  // namespace

@@ -4,11 +4,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdarg>
-#include <cstdio>
+#include <cmath>
 #include <string_view>
 
 #include "database/file_io.h"
+#include "database/number_text.h"
 #include "poi/poi.h"
 
 namespace tessor {
@@ -25,18 +25,8 @@ std::string Text(const char* text) {
   return std::string(TruncateUtf8(text, kTextBytes));
 }
 
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  va_list again;
-  va_copy(again, args);
-  const int n = std::vsnprintf(nullptr, 0, format, args);
-  va_end(args);
-  std::string text(n > 0 ? static_cast<size_t>(n) : 0, '\0');
-  if (n > 0) std::vsnprintf(text.data(), text.size() + 1, format, again);
-  va_end(again);
-  return text;
+bool Finite(const MapPosition& p) {
+  return std::isfinite(p.latitude) && std::isfinite(p.longitude);
 }
 
 std::string Quoted(const std::string& text) {
@@ -54,7 +44,7 @@ std::string HeadBlocks(const MapAddresses& a) {
 
 std::string GoToBlock(const MapPosition& poi, const MapPosition& max, const MapPosition& min) {
   const std::string coverage = Text(kCoverageLabel);
-  return Format(
+  return FormatNumbers(
       "    var map; \n    function GoToVELDArea(){\tif(BtnGoTo.value == "
       "\"%s\")\t{map.setCenter(new "
       "GLatLng(%.9f, %.9f), 3);\tBtnGoTo.value = \"%s\";\t}else{map.setCenter(new GLatLng(%.9f, "
@@ -69,14 +59,14 @@ std::string LoadStartBlocks(const MapPosition& poi) {
          "        function load() {\n" + "  try{\n          if (GBrowserIsCompatible()) {\n" +
          "               map = new GMap2(document.getElementById(\"map\"));\n\nmap.addControl(new "
          "GSmallMapControl());\nmap.addControl(new GMapTypeControl());" +
-         Format(
+         FormatNumbers(
              "                   map.setCenter(new GLatLng(%.6f, %.6f), 15);\n Text1.value = "
              "%.6f;\nText2.value =%.6f;\n",
              poi.latitude, poi.longitude, poi.latitude, poi.longitude);
 }
 
 std::string PolygonBlock(const MapPosition& min, const MapPosition& max) {
-  return Format(
+  return FormatNumbers(
       "var polygon = new GPolygon([    new GLatLng(%.9f,%.9f),    new GLatLng(%.9f, %.9f),    new "
       "GLatLng(%.9f, %.9f),    new GLatLng(%.9f, %.9f) , new GLatLng(%.9f,%.9f)], \"#f33f00\", 5, "
       "1, \"#ff0000\", 0.2); \n  map.addOverlay(polygon);",
@@ -94,7 +84,7 @@ std::string MarkerBlocks(const MapAddresses& a) {
          "                   function createMarker(point, index){ \n try{var letteredIcon = new "
          "GIcon(baseIcon);\tletteredIcon.image = " +
          Quoted(a.marker_image) +
-         Format(
+         FormatNumbers(
              ";markerOptions = { icon:letteredIcon, draggable:true };var marker = new "
              "GMarker(point, markerOptions);\tGEvent.addListener(marker, \"dragstart\", "
              "function() {map.closeInfoWindow();});GEvent.addListener(marker, \"dragend\", "
@@ -105,7 +95,7 @@ std::string MarkerBlocks(const MapAddresses& a) {
 }
 
 std::string EndBlocks() {
-  return Format(
+  return FormatNumbers(
              "        var bounds = map.getBounds();\n var marker =  "
              "createMarker(bounds.getCenter(), "
              "0);\n map.addOverlay(marker);\n\t marker.openInfoWindowHtml(\"<br>  %s\");\n}\n}"
@@ -114,8 +104,9 @@ std::string EndBlocks() {
          "        //]]>\n" +
          "        </script>\n    </head>\n    <body onload=\"load();\" "
          "onunload=\"UnloadProcess();\">\n" +
-         Format("        <div id=\"map\" style=\"width: %dpx; height: %dpx\"></div>\n", 500, 300) +
-         Format(
+         FormatNumbers("        <div id=\"map\" style=\"width: %dpx; height: %dpx\"></div>\n", 500,
+                       300) +
+         FormatNumbers(
              "  <br>Lat &nbsp; &nbsp;<input id=\"Text1\" type=\"text\">    Long<input id "
              "=\"Text2\" type=\"text\">       <input id=\"BtnOK\" style=\"width: 73px\" "
              "type=\"button\" value=\"OK\"> <br> <br>  <input id=\"BtnGoTo\" style=\"width: "
@@ -163,6 +154,10 @@ bool WriteMapPage(const std::string& path, const MapPosition& poi, const MapPosi
 bool WriteMapPage(const std::string& path, const MapPosition& poi, const MapPosition& coverageMin,
                   const MapPosition& coverageMax, const MapAddresses& addresses) {
   if (path.empty()) return false;
+  if (!Finite(poi) || !Finite(coverageMin) || !Finite(coverageMax)) {
+    errno = EINVAL;
+    return false;
+  }
   const std::string page = HeadBlocks(addresses) + GoToBlock(poi, coverageMax, coverageMin) +
                            LoadStartBlocks(poi) + PolygonBlock(coverageMin, coverageMax) +
                            MarkerBlocks(addresses) + EndBlocks();

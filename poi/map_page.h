@@ -27,8 +27,9 @@ std::string FileUrl(const std::string& path);
 inline constexpr const char* kMapKey =
     "TessorOfflineMapKey00000000000000000000000000000000000000000000000000000000000000000v2";
 
-// Writes the map page for one POI and the coverage rectangle (degrees).
-// False when the path is empty or the file cannot be written.
+// Writes the map page for one POI and the coverage rectangle (degrees), with
+// decimal points whatever the locale. False when the path is empty, a position
+// is not finite or the file cannot be written.
 bool WriteMapPage(const std::string& path, const MapPosition& poi, const MapPosition& coverageMin,
                   const MapPosition& coverageMax);
 bool WriteMapPage(const std::string& path, const MapPosition& poi, const MapPosition& coverageMin,

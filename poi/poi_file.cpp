@@ -6,22 +6,26 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include "database/data_folder.h"
 #include "database/file_io.h"
 #include "database/message_seam.h"
+#include "database/number_text.h"
 #include "engine/string_table.h"
 
 namespace tessor {
 
 bool CPOIFileProcess::ParseLine(const char* line) {
   if (line == nullptr) return false;
-  if (parsed_count_ >= record_count_ || parsed_count_ >= pois_.size()) return true;
-  CPOI& poi = pois_[parsed_count_];
-  const char* rest = ParseCameraFields(line, poi);
+  CPOI poi;
+  const char* rest = nullptr;
+  if (!ParseCameraFields(line, poi, &rest)) {
+    RefuseLine();
+    return true;
+  }
   poi.SetComment(rest == nullptr ? "" : rest);
+  pois_.push_back(poi);
   ++parsed_count_;
   return true;
 }
@@ -38,7 +42,8 @@ bool CPOIFileProcess::CheckHeader() {
 }
 
 void CPOIFileProcess::MakeRecords() {
-  pois_.assign(record_count_, CPOI{});
+  pois_.clear();
+  pois_.reserve(record_count_);
   have_pois_ = true;
   parsed_count_ = 0;
 }
@@ -70,10 +75,9 @@ std::string FormatPoiFile(const PoiList& list, bool onlyValid) {
   for (size_t i = n; i-- > 0;) {
     const CPOI& poi = *list[i];
     if (onlyValid && poi.status != Valid) continue;
-    char numbers[256];
-    std::snprintf(numbers, sizeof numbers, "%f,%f,%d,%f,%d,", poi.latitude * kRadToDeg,
-                  poi.longitude * kRadToDeg, poi.direction, poi.vmax, poi.type);
-    text += numbers + CommentForFile(poi.comment()) + "\r\n";
+    text += FormatNumbers("%f,%f,%d,%f,%d,", poi.latitude * kRadToDeg, poi.longitude * kRadToDeg,
+                          poi.direction, poi.vmax, poi.type) +
+            CommentForFile(poi.comment()) + "\r\n";
   }
   return text;
 }

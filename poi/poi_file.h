@@ -8,7 +8,8 @@
 
 namespace tessor {
 
-// Reads a POI CSV file: the camera fields, then the rest of the line as comment.
+// Reads a POI CSV file: the camera fields, then the rest of the line as
+// comment; one record per line that holds a usable POI.
 class CPOIFileProcess : public CCameraInfoFileProcess {
  public:
   bool ParseLine(const char* line) override;
@@ -19,6 +20,7 @@ class CPOIFileProcess : public CCameraInfoFileProcess {
 
  protected:
   void MakeRecords() override;
+  uint32_t RecordsFilled() const override { return static_cast<uint32_t>(pois_.size()); }
 
  private:
   std::vector<CPOI> pois_;

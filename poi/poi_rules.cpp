@@ -77,10 +77,11 @@ void SetPoiComment(PoiList& list, size_t index, std::string_view text) {
   if (index < list.size()) list[index]->SetComment(text);
 }
 
-void BuildPoiList(const CPOI* records, uint32_t count, const DatabaseCoverage& coverage,
-                  std::vector<CPOI>& page_records, PoiList& list, const PoiProgressFn& progress) {
+size_t BuildPoiList(const CPOI* records, uint32_t count, const DatabaseCoverage& coverage,
+                    std::vector<CPOI>& page_records, PoiList& list, const PoiProgressFn& progress) {
   page_records.assign(count, CPOI{});
-  if (records == nullptr) return;
+  size_t left_out = 0;
+  if (records == nullptr) return left_out;
   for (uint32_t i = count; i-- > 0;) {
     const CPOI& source = records[i];
     CPOI& poi = page_records[i];
@@ -96,8 +97,16 @@ void BuildPoiList(const CPOI* records, uint32_t count, const DatabaseCoverage& c
     poi.SetComment(source.comment());
     if (!IsInsideCoverage(coverage, poi.latitude, poi.longitude)) poi.status = OutOfCoverage;
     if (progress) progress(i, count);
-    AddPoi(list, &poi);
+    if (!AddPoi(list, &poi)) ++left_out;
   }
+  return left_out;
+}
+
+std::string PoiLeftOutText(size_t left_out) {
+  if (left_out == 0) return {};
+  return "The POI list holds at most " + std::to_string(kPoiListCapacity) +
+         " POIs: " + std::to_string(left_out) + (left_out == 1 ? " POI was" : " POIs were") +
+         " left out.";
 }
 
 }  // namespace tessor

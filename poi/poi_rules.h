@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "database/database_image.h"
@@ -24,9 +25,13 @@ void SetPoiComment(PoiList& list, size_t index, std::string_view text);
 using PoiProgressFn = std::function<void(uint32_t index, uint32_t count)>;
 
 // Judges freshly read records into page_records (one per record, last first)
-// and appends the listed ones to list; progress once per listed POI.
-void BuildPoiList(const CPOI* records, uint32_t count, const DatabaseCoverage& coverage,
-                  std::vector<CPOI>& page_records, PoiList& list,
-                  const PoiProgressFn& progress = {});
+// and appends the listed ones to list; progress once per listed POI. Returns
+// how many POIs were left out because the list was full.
+size_t BuildPoiList(const CPOI* records, uint32_t count, const DatabaseCoverage& coverage,
+                    std::vector<CPOI>& page_records, PoiList& list,
+                    const PoiProgressFn& progress = {});
+
+// What the user is told when BuildPoiList left POIs out; empty for none.
+std::string PoiLeftOutText(size_t left_out);
 
 }  // namespace tessor

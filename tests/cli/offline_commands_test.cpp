@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -124,6 +125,60 @@ TEST(Tessorctl, PoiCheckRefusesBadFilesAndUnwritableOutput) {
   EXPECT_NE(unwritable.err.find("message: No such file or directory"), std::string::npos);
 }
 
+// Lines that no record filled are not used: no camera or POI at 0/0 from a
+// blank line, no NaN or infinite number stored, and one message about them.
+TEST(Tessorctl, BlankAndNonFiniteLinesAreNotUsed) {
+  TempFolder folder;
+  WriteFile(folder.File("cameras.csv"), test::TorontoCameraCsv(test::TorontoPositions()) + "\r\n");
+  const Result build =
+      Tessorctl(folder, {"build-image", folder.File("cameras.csv"), folder.File("db.bin")});
+  EXPECT_EQ(build.status, 0) << build.out << build.err;
+
+  WriteFile(folder.File("POI.csv"), kPoiHeader +
+                                        "43.5,-79.5,0,50,0,home\r\n"
+                                        "\r\n"
+                                        "43.7,-79.3,0,nan,0,no speed\r\n"
+                                        "43.8,-79.2,0,50,0,work\r\n");
+  // The coverage holds 0/0 too, so a POI made from nothing would pass as "OK".
+  const Result check = Tessorctl(folder, {"poi-check", folder.File("POI.csv"), "--coverage",
+                                          "-80,-1,1,44", "--save", folder.File("valid.csv")});
+  EXPECT_EQ(check.status, 0) << check.err;
+  EXPECT_EQ(check.out,
+            "No.\tLatitude\tLongitude\tSpeed\tComments\tStatus\n"
+            "1\t43.799999\t-79.199997\t50\twork\tOK\n"
+            "2\t43.500000\t-79.500000\t50\thome\tOK\n"
+            "Valid POIs\t2\n");
+  EXPECT_EQ(check.err, "message: Line 4 holds no usable record and was skipped.\n");
+  EXPECT_EQ(ReadFile(folder.File("valid.csv")), kPoiHeader +
+                                                    "43.500000,-79.500000,0,50.000000,0,home\r\n"
+                                                    "43.799999,-79.199997,0,50.000000,0,work\r\n");
+
+  for (const char* poi : {"nan,inf", "43.6,inf", "nan,1"}) {
+    const Result page = Tessorctl(
+        folder, {"map-page", "--poi", poi, "--coverage", "-80,43,-79,44", folder.File("POI.html")});
+    EXPECT_EQ(page.status, 64) << poi;
+  }
+  EXPECT_EQ(Tessorctl(folder, {"map-page", "--poi", "43.6,-79.4", "--coverage", "-80,nan,-79,44",
+                               folder.File("POI.html")})
+                .status,
+            64);
+  EXPECT_FALSE(std::filesystem::exists(folder.File("POI.html")));
+}
+
+TEST(Tessorctl, PoiCheckSaysWhatAFullListLeftOut) {
+  TempFolder folder;
+  std::string pois = "Latitude,Longitude,direction,vmax,Type,Comments\n";
+  for (int i = 0; i < 4100; ++i) {
+    pois += std::to_string(i % 80) + "," + std::to_string(i / 80) + ",0,50,0,p\n";
+  }
+  WriteFile(folder.File("POI.csv"), pois);
+  const Result check = Tessorctl(folder, {"poi-check", folder.File("POI.csv")});
+  EXPECT_EQ(check.status, 0);
+  EXPECT_NE(check.out.find("\n4096\t"), std::string::npos);
+  EXPECT_EQ(check.out.find("\n4097\t"), std::string::npos);
+  EXPECT_EQ(check.err, "message: The POI list holds at most 4096 POIs: 4 POIs were left out.\n");
+}
+
 TEST(Tessorctl, MapPageWritesThePageOrFails) {
   TempFolder folder;
   const Result r = Tessorctl(folder, {"map-page", "--poi", "43.6,-79.4", "--coverage",
@@ -206,13 +261,17 @@ TEST(Tessorctl, ConvertersWriteCameraCsv) {
           .status,
       74);
 
-  WriteFile(folder.File("mobile.txt"), "11.5,48.1,7\r\n-79.25,43.5,0\r\n");
-  EXPECT_EQ(
-      Tessorctl(folder, {"convert-mobile", folder.File("mobile.txt"), folder.File("m.csv")}).status,
-      0);
-  EXPECT_EQ(ReadFile(folder.File("m.csv")),
-            "Latitude,Longitude,direction,vmax,Type\r\n48.100000, 11.500000, 0, -1.0,0\r\n"
-            "43.500000, -79.250000, 0, -1.0,0\r\n");
+  // LF-only lists and a last line without an end are read too; the output has CR LF.
+  for (const std::string end : {"\r\n", "\n"}) {
+    WriteFile(folder.File("mobile.txt"),
+              "11.5,48.1,7" + end + "-79.25,43.5,0" + end + "1.25,2.5,0");
+    EXPECT_EQ(Tessorctl(folder, {"convert-mobile", folder.File("mobile.txt"), folder.File("m.csv")})
+                  .status,
+              0);
+    EXPECT_EQ(ReadFile(folder.File("m.csv")),
+              "Latitude,Longitude,direction,vmax,Type\r\n48.100000, 11.500000, 0, -1.0,0\r\n"
+              "43.500000, -79.250000, 0, -1.0,0\r\n2.500000, 1.250000, 0, -1.0,0\r\n");
+  }
   EXPECT_EQ(
       Tessorctl(folder, {"convert-mobile", folder.File("none.txt"), folder.File("m.csv")}).status,
       65);

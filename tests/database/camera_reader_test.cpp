@@ -76,20 +76,81 @@ TEST(CameraInfo, SettersStoreRadiansOnlyInRange) {
   EXPECT_FLOAT_EQ(camera.longitude, -180.0f * kRad);
 }
 
-TEST(CameraReader, CountsRecordsFromLineEnds) {
-  const std::string lines = "1.0,2.0,3,50,1\r\n4.0,5.0,6,60,2\r\n7.0,8.0,9,70,3";
-  bool ok = false;
-  auto with_end = ReadCameras(kHeader + lines + "\r\n", &ok);
-  EXPECT_TRUE(ok);
-  ASSERT_EQ(with_end.size(), 3u);
-  EXPECT_FLOAT_EQ(with_end[2].latitude, 7.0f * kRad);
-  EXPECT_EQ(with_end[2].type, 3);
+TEST(CameraReader, ReadsEveryLineWhateverItsLineEnd) {
+  const std::string crlf = "1.0,2.0,3,50,1\r\n4.0,5.0,6,60,2\r\n7.0,8.0,9,70,3\r\n";
+  std::string lf = crlf;
+  std::erase(lf, '\r');
+  struct Case {
+    const char* name;
+    std::string text;
+  } cases[] = {
+      {"CR LF", kHeader + crlf},
+      {"last line without an end", kHeader + crlf.substr(0, crlf.size() - 2)},
+      {"LF only", "Latitude,Longitude,direction,vmax,Type\n" + lf},
+      {"LF only, last line without an end",
+       "Latitude,Longitude,direction,vmax,Type\n" + lf.substr(0, lf.size() - 1)},
+      {"mixed", std::string(kHeader) + "1.0,2.0,3,50,1\n4.0,5.0,6,60,2\r\n7.0,8.0,9,70,3"},
+  };
+  for (const Case& c : cases) {
+    MessageRecorder recorder;
+    bool ok = false;
+    const auto cameras = ReadCameras(c.text, &ok);
+    EXPECT_TRUE(ok) << c.name;
+    ASSERT_EQ(cameras.size(), 3u) << c.name;
+    EXPECT_FLOAT_EQ(cameras[1].latitude, 4.0f * kRad) << c.name;
+    EXPECT_FLOAT_EQ(cameras[2].latitude, 7.0f * kRad) << c.name;
+    EXPECT_EQ(cameras[2].type, 3) << c.name;
+    EXPECT_TRUE(recorder.messages().empty()) << c.name;
+  }
+}
 
-  // Without the last CR LF the count is two and the third line is ignored.
-  auto without_end = ReadCameras(kHeader + lines, &ok);
-  EXPECT_TRUE(ok);
-  ASSERT_EQ(without_end.size(), 2u);
-  EXPECT_FLOAT_EQ(without_end[1].latitude, 4.0f * kRad);
+TEST(CameraReader, BlankLinesFillNoRecord) {
+  MessageRecorder recorder;
+  CCameraInfoFileProcess reader;
+  const std::string text =
+      std::string(kHeader) + "1,2,0,50,1\r\n\r\n  \t\r\n3,4,0,60,2\r\n\r\n\n\r\n";
+  ASSERT_TRUE(reader.LoadBuffer(text.data(), text.size()));
+  std::vector<CCameraInfo>* cameras = nullptr;
+  ASSERT_TRUE(reader.GetCameras(&cameras));
+  ASSERT_EQ(cameras->size(), 2u);
+  EXPECT_EQ(reader.record_count(), 2u);
+  EXPECT_FLOAT_EQ((*cameras)[1].latitude, 3.0f * kRad);
+  EXPECT_EQ(reader.bad_lines(), 0u);
+  EXPECT_TRUE(recorder.messages().empty());
+}
+
+// A line that holds no position, or a number that is not finite, is counted
+// and reported once with the first one's line number; it is not stored.
+TEST(CameraReader, RefusesLinesWithoutAPositionOrWithNonFiniteNumbers) {
+  MessageRecorder recorder;
+  CCameraInfoFileProcess reader;
+  const std::string text = std::string(kHeader) +
+                           "1,2,0,50,1\r\n"
+                           "nan,2,0,50,1\r\n"      // line 3
+                           "1,inf,0,50,1\r\n"      // line 4
+                           "1,2,0,nan,1\r\n"       // line 5
+                           "1,2,0,-INF,1\r\n"      // line 6
+                           "1,2,0,1e39,1\r\n"      // too big for the speed's float
+                           "1e999,2,0,50,1\r\n"    // overflows to infinity
+                           "48.5\r\n"              // no longitude
+                           ",,,,\r\n"              // no position at all
+                           "5,6,0,nonsense,1\r\n"  // a speed that is no number reads 0
+                           "7,8,0,-1,2\r\n";
+  ASSERT_TRUE(reader.LoadBuffer(text.data(), text.size()));
+  std::vector<CCameraInfo>* cameras = nullptr;
+  ASSERT_TRUE(reader.GetCameras(&cameras));
+  ASSERT_EQ(cameras->size(), 3u);
+  for (const CCameraInfo& c : *cameras) {
+    EXPECT_TRUE(std::isfinite(c.latitude) && std::isfinite(c.longitude) && std::isfinite(c.vmax));
+    EXPECT_NE(c.latitude, 0.0f);
+  }
+  EXPECT_EQ((*cameras)[1].vmax, 0.0f);
+  EXPECT_EQ((*cameras)[2].vmax, -1.0f);
+  EXPECT_EQ(reader.bad_lines(), 8u);
+  EXPECT_EQ(reader.first_bad_line(), 3u);
+  EXPECT_EQ(recorder.messages(),
+            std::vector<std::string>{"Zevev Iruded Evezozoz Izidavo|8 lines hold no usable record "
+                                     "and were skipped; the first is line 3."});
 }
 
 TEST(CameraReader, ClampsPositionsAndDropsBadDirections) {
@@ -117,10 +178,9 @@ TEST(CameraReader, ClampsPositionsAndDropsBadDirections) {
 
 TEST(CameraReader, SkipsLinesNamingLatitude) {
   auto cameras = ReadCameras(std::string(kHeader) + "1,1,0,0,0\r\nLatitude again\r\n2,2,0,0,0\r\n");
-  // Three lines after the header make three records; the skipped one fills none.
-  ASSERT_EQ(cameras.size(), 3u);
+  // The skipped line fills no record, and no record is left unfilled.
+  ASSERT_EQ(cameras.size(), 2u);
   EXPECT_FLOAT_EQ(cameras[1].latitude, 2.0f * kRad);
-  EXPECT_EQ(cameras[2].latitude, 0.0f);
 }
 
 TEST(CameraReader, RefusesFilesWithoutHeaderOrLines) {
@@ -131,7 +191,8 @@ TEST(CameraReader, RefusesFilesWithoutHeaderOrLines) {
   } cases[] = {
       {"no header", "1,2,3,4,5\r\n6,7,8,9,0\r\n", true},
       {"header only", kHeader, false},
-      {"no CR LF at all", "Latitude,Longitude,direction,vmax,Type\n1,2,3,4,5\n", false},
+      {"header and blank lines", std::string(kHeader) + "\r\n \r\n\n", false},
+      {"no line end at all", "Latitude,Longitude,direction,vmax,Type", false},
       {"empty", "", false},
   };
   for (const Case& c : cases) {
@@ -188,12 +249,14 @@ TEST(CameraReader, SurvivesNulAndHighBytes) {
   text += std::string("1.0,2.0\0,7,8,9\r\n", 16);
   text += "\xff\xfe,\xff,\xff\xff\r\n";
   text += "5.0,6.0,0,0,4\r\n";
+  MessageRecorder recorder;
   auto cameras = ReadCameras(text);
-  ASSERT_EQ(cameras.size(), 3u);
+  // The line of high bytes holds no position: refused, not a camera at 0 degrees.
+  ASSERT_EQ(cameras.size(), 2u);
   EXPECT_FLOAT_EQ(cameras[0].longitude, 2.0f * kRad);
   EXPECT_EQ(cameras[0].type, 0);  // the line ends at its NUL
-  EXPECT_EQ(cameras[1].latitude, 0.0f);
-  EXPECT_EQ(cameras[2].type, 4);
+  EXPECT_EQ(cameras[1].type, 4);
+  EXPECT_EQ(recorder.messages().size(), 1u);
 }
 
 TEST(CameraReader, ReportsMissingAndUnreadableFiles) {

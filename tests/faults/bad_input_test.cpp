@@ -9,7 +9,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -176,6 +179,49 @@ TEST_F(BadInput, EveryReaderSurvivesEveryBadFile) {
       }
     }
   }
+}
+
+// A NaN or infinite number in a binary list or a log record is not written
+// out as "nan" or "inf": the camera or point is refused and reported.
+TEST_F(BadInput, NonFiniteNumbersAreRefusedNotWritten) {
+  std::string list = BinaryList(3);
+  const double nan = std::nan("");
+  const float inf = HUGE_VALF;
+  std::memcpy(&list[5 + 23 * 1], &nan, 8);       // the second camera's latitude
+  std::memcpy(&list[5 + 23 * 2 + 18], &inf, 4);  // the third one's speed
+  const std::string out = dir_ + "/cameras.csv";
+  const ProgramResult exported =
+      RunCtl({"export-binary-list", Write("list.bin", list), out}, dir_ + "/run");
+  EXPECT_EQ(exported.status, 0) << exported.err;
+  std::ifstream in(out);
+  const std::string csv(std::istreambuf_iterator<char>(in), {});
+  EXPECT_EQ(csv, kCameraHeader + "25.000000,121.500000,90,60.000000,1\r\n");
+  EXPECT_EQ(exported.err,
+            "message: 2 cameras hold no usable record and were skipped; the first is camera 2.\n");
+
+  // Type 2 records: an infinite altitude, then an infinite speed, then a good point.
+  struct Point {
+    float altitude, speed;
+  };
+  std::string records;
+  const float lat = 0.437f, lon = 2.12f, good = 35.5f;
+  for (const Point& p : {Point{inf, good}, Point{good, -inf}, Point{good, good}}) {
+    const uint8_t time[4] = {0, 8, 30, static_cast<uint8_t>(records.size() / 20)};
+    records.append(reinterpret_cast<const char*>(time), 4);
+    for (const float value : {lat, lon, p.altitude, p.speed}) {
+      records.append(reinterpret_cast<const char*>(&value), 4);
+    }
+  }
+  const std::string nmea = dir_ + "/track.nmea";
+  const ProgramResult converted = RunCtl(
+      {"convert-log", "--format", "2", "--date", "070314", Write("track.bin", records), nmea},
+      dir_ + "/run");
+  EXPECT_EQ(converted.status, 0) << converted.err;
+  EXPECT_NE(converted.out.find("  2  "), std::string::npos) << converted.out;  // two errors
+  std::ifstream track(nmea);
+  const std::string sentences(std::istreambuf_iterator<char>(track), {});
+  EXPECT_EQ(std::count(sentences.begin(), sentences.end(), '\n'), 2) << sentences;
+  EXPECT_EQ(sentences.find("inf"), std::string::npos) << sentences;
 }
 
 TEST_F(BadInput, MissingFileNamesTheSystemError) {

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <filesystem>
 #include <string>
 
 #include "../database/test_files.h"
+#include "comma_locale.h"
 
 namespace tessor {
 namespace {
@@ -65,7 +68,7 @@ const char* const kBlocks[] = {
     "coverage\" onclick =\"GoToVELDArea();\"> </body>\n</html>\n",
 };
 
-TEST(MapPage, WritesTheTwentyThreeBlocksByteForByte) {
+void ExpectTheTwentyThreeBlocks() {
   static_assert(std::size(kBlocks) == 23);
   TempFolder folder;
   const MapAddresses addresses = {"file:///m/api.js?file=api&v=2&key=K", "file:///m/marker.png",
@@ -80,6 +83,29 @@ TEST(MapPage, WritesTheTwentyThreeBlocksByteForByte) {
     at += block.size();
   }
   EXPECT_EQ(at, page.size());
+}
+
+TEST(MapPage, WritesTheTwentyThreeBlocksByteForByte) {
+  ExpectTheTwentyThreeBlocks();
+}
+
+// The script takes decimal points only: a comma locale must not reach the page.
+TEST(MapPage, WritesDecimalPointsUnderACommaLocale) {
+  test::CommaLocale comma;
+  if (!comma.active()) GTEST_SKIP() << comma.why_not();
+  ExpectTheTwentyThreeBlocks();
+}
+
+TEST(MapPage, RefusesPositionsThatAreNotFinite) {
+  TempFolder folder;
+  const double nan = std::nan(""), inf = HUGE_VAL;
+  const MapPosition bad[] = {{nan, 1}, {1, inf}, {-inf, 1}};
+  for (const MapPosition& p : bad) {
+    EXPECT_FALSE(WriteMapPage(folder.File("POI.html"), p, {}, {}));
+    EXPECT_FALSE(WriteMapPage(folder.File("POI.html"), {1, 2}, p, {}));
+    EXPECT_FALSE(WriteMapPage(folder.File("POI.html"), {1, 2}, {}, p));
+  }
+  EXPECT_FALSE(std::filesystem::exists(folder.File("POI.html")));
 }
 
 TEST(MapPage, ZeroCoverageAndFailures) {

@@ -76,12 +76,41 @@ TEST(PoiReader, ReadsFieldsAndTheRestOfTheLineAsComment) {
   EXPECT_EQ(pois[3].duplicateOf, -1);
 }
 
-TEST(PoiReader, CountsOnlyCrLfEndedLines) {
+TEST(PoiReader, ReadsLfFilesAndALastLineWithoutEnd) {
   const std::string lines = "1,1,0,0,0,a\r\n2,2,0,0,0,b\r\n3,3,0,0,0,c";
-  EXPECT_EQ(ReadPois(kHeader + lines + "\r\n").size(), 3u);
-  const auto two = ReadPois(kHeader + lines);
-  ASSERT_EQ(two.size(), 2u);
-  EXPECT_EQ(two[1].comment(), "b");
+  std::string lf = kHeader + lines;
+  std::erase(lf, '\r');
+  for (const std::string& text : {kHeader + lines + "\r\n", kHeader + lines, lf, lf + "\n"}) {
+    const auto pois = ReadPois(text);
+    ASSERT_EQ(pois.size(), 3u) << text;
+    EXPECT_EQ(pois[1].comment(), "b");  // no CR left in the comment
+    EXPECT_EQ(pois[2].comment(), "c");
+  }
+}
+
+// Only lines that hold a POI make records: no POI at 0 degrees/0 degrees from a
+// blank line, none with a NaN or infinite number.
+TEST(PoiReader, BlankAndBadLinesMakeNoPoi) {
+  MessageRecorder recorder;
+  const auto pois = ReadPois(kHeader +
+                             "48.1,11.5,0,50,0,home\r\n"
+                             "\r\n"
+                             "48.2,11.6,0,nan,0,speed nan\r\n"
+                             "inf,11.6,0,50,0,far north\r\n"
+                             "no position,,,,,\r\n"
+                             "48.3,11.7,0,60,0,work\r\n"
+                             "\r\n");
+  ASSERT_EQ(pois.size(), 2u);
+  EXPECT_EQ(pois[0].comment(), "home");
+  EXPECT_EQ(pois[1].comment(), "work");
+  EXPECT_EQ(recorder.messages(),
+            std::vector<std::string>{"Zevev Iruded Evezozoz Izidavo|3 lines hold no usable record "
+                                     "and were skipped; the first is line 4."});
+
+  // A file of blank lines after the header holds no POI.
+  bool ok = true;
+  EXPECT_TRUE(ReadPois(kHeader + "\r\n\r\n", &ok).empty());
+  EXPECT_FALSE(ok);
 }
 
 TEST(PoiReader, RefusesAFileWithoutItsHeader) {
@@ -162,6 +191,23 @@ TEST(PoiFile, WritesLineBreaksInCommentsAsBlanks) {
   ASSERT_TRUE(WritePoiFile(folder.File("POI.csv"), list, false));
   EXPECT_EQ(ReadFile(folder.File("POI.csv")),
             kHeader + "1.000000,2.000000,0,0.000000,0,two  lines here \r\n");
+}
+
+TEST(PoiFile, AFullListSaysHowManyWereLeftOut) {
+  std::vector<CPOI> read(4100);
+  for (size_t i = 0; i < read.size(); ++i) {
+    read[i].SetLatitude(static_cast<double>(i % 80));
+    read[i].SetLongitude(static_cast<double>(i / 80));
+  }
+  read[3].vmax = 400;  // never listed, and not counted as left out
+  std::vector<CPOI> records;
+  PoiList list;
+  EXPECT_EQ(BuildPoiList(read.data(), static_cast<uint32_t>(read.size()), kWorld, records, list),
+            3u);
+  EXPECT_EQ(list.size(), kPoiListCapacity);
+  EXPECT_EQ(PoiLeftOutText(3), "The POI list holds at most 4096 POIs: 3 POIs were left out.");
+  EXPECT_EQ(PoiLeftOutText(1), "The POI list holds at most 4096 POIs: 1 POI was left out.");
+  EXPECT_EQ(PoiLeftOutText(0), "");
 }
 
 TEST(PoiFile, WritesAtMost4096Lines) {

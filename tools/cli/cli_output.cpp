@@ -4,12 +4,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <iostream>
 
 #include "database/file_io.h"
 #include "database/message_seam.h"
+#include "database/number_text.h"
 
 namespace tessor::cli {
 
@@ -33,10 +34,10 @@ std::optional<std::vector<double>> ParseNumbers(std::string_view text, size_t co
   while (start <= text.size()) {
     const size_t comma = std::min(text.find(',', start), text.size());
     const std::string part(text.substr(start, comma - start));
-    char* end = nullptr;
-    const double value = std::strtod(part.c_str(), &end);
-    if (part.empty() || end == nullptr || *end != '\0') return std::nullopt;
-    numbers.push_back(value);
+    const char* end = nullptr;
+    const std::optional<double> value = LeadingNumber(part.c_str(), &end);
+    if (!value || *end != '\0' || !std::isfinite(*value)) return std::nullopt;
+    numbers.push_back(*value);
     start = comma + 1;
   }
   if (numbers.size() != count) return std::nullopt;

@@ -21,7 +21,8 @@ void PrintStatus(const std::string& line);
 // A diagnostic of the tool itself on standard error.
 void PrintError(const std::string& text);
 
-// Exactly count comma-separated decimal numbers, or nothing.
+// Exactly count comma-separated finite decimal numbers (with decimal points,
+// whatever the locale), or nothing.
 std::optional<std::vector<double>> ParseNumbers(std::string_view text, size_t count);
 
 bool ReadWholeFile(const std::string& path, std::string& bytes);

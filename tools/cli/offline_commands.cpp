@@ -1,7 +1,6 @@
 #include "tools/cli/offline_commands.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -10,7 +9,9 @@
 #include "database/binary_file_process.h"
 #include "database/camera_info.h"
 #include "database/file_process.h"
+#include "database/message_seam.h"
 #include "database/mveld_file_process.h"
+#include "database/number_text.h"
 #include "poi/map_page.h"
 #include "poi/poi_file.h"
 #include "poi/poi_rules.h"
@@ -39,12 +40,11 @@ bool ParseCoverage(const std::string& text, DatabaseCoverage& coverage) {
 void PrintPoiRows(const PoiList& list) {
   PrintStatus("No.\tLatitude\tLongitude\tSpeed\tComments\tStatus");
   size_t valid = 0;
-  char numbers[160];
   for (size_t i = 0; i < list.size(); ++i) {
     const CPOI& poi = *list[i];
-    std::snprintf(numbers, sizeof numbers, "%zu\t%f\t%f\t%d\t", i + 1, poi.latitude * kRadToDeg,
-                  poi.longitude * kRadToDeg, static_cast<int>(poi.vmax));
-    PrintStatus(numbers + std::string(poi.comment()) + "\t" + PoiStatusText(poi));
+    PrintStatus(FormatNumbers("%zu\t%f\t%f\t%d\t", i + 1, poi.latitude * kRadToDeg,
+                              poi.longitude * kRadToDeg, static_cast<int>(poi.vmax)) +
+                std::string(poi.comment()) + "\t" + PoiStatusText(poi));
     valid += poi.status == Valid;
   }
   PrintStatus("Valid POIs\t" + std::to_string(valid));
@@ -71,7 +71,9 @@ int RunPoiCheck(const PoiCheckArgs& args) {
   std::vector<CPOI> records;
   PoiList list;
   list.reserve(kPoiListCapacity);
-  BuildPoiList(pois->data(), reader.record_count(), coverage, records, list);
+  const size_t left_out =
+      BuildPoiList(pois->data(), reader.record_count(), coverage, records, list);
+  if (left_out > 0) ShowMessageBox(reader.caption(), PoiLeftOutText(left_out));
   PrintPoiRows(list);
   const bool saved = SavePois(args.save, list, true) && SavePois(args.save_all, list, false);
   return saved ? kExitOk : kExitCannotWrite;

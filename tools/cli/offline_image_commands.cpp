@@ -1,7 +1,6 @@
 #include "tools/cli/offline_image_commands.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <span>
@@ -12,6 +11,7 @@
 #include "database/database_image.h"
 #include "database/image_validation.h"
 #include "database/map_arrangement.h"
+#include "database/number_text.h"
 #include "tools/cli/cli_output.h"
 
 namespace tessor::cli {
@@ -22,10 +22,12 @@ void PrintValue(const char* key, const std::string& value) {
   PrintStatus(std::string(key) + "\t" + value);
 }
 
-std::string Number(double value, const char* format = "%.9f") {
-  char text[64];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
+std::string Number(double value) {
+  return FormatNumbers("%.9f", value);
+}
+
+std::string Degrees(float radians) {
+  return FormatNumbers("%.6f", radians * kRadToDeg);
 }
 
 void PrintHeader(const EngineDatabaseInfo& info) {
@@ -38,10 +40,8 @@ void PrintHeader(const EngineDatabaseInfo& info) {
   PrintValue("max-latitude", Number(info.max_latitude));
   PrintValue("max-longitude", Number(info.max_longitude));
   const DatabaseCoverage c = CoverageOf(info);
-  PrintValue("coverage", Number(c.min_longitude * kRadToDeg, "%.6f") + "," +
-                             Number(c.min_latitude * kRadToDeg, "%.6f") + "," +
-                             Number(c.max_longitude * kRadToDeg, "%.6f") + "," +
-                             Number(c.max_latitude * kRadToDeg, "%.6f"));
+  PrintValue("coverage", Degrees(c.min_longitude) + "," + Degrees(c.min_latitude) + "," +
+                             Degrees(c.max_longitude) + "," + Degrees(c.max_latitude));
   PrintValue("grid-p", Number(info.grid_p));
   PrintValue("grid-q", Number(info.grid_q));
   PrintValue("grid-x", std::to_string(info.grid_x));
