@@ -4,19 +4,28 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTableWidget>
-#include <cstdlib>
+#include <cmath>
+#include <optional>
 
-#include "app/shell.h"
+#include "database/number_text.h"
 #include "poi/poi_rules.h"
+#include "ui/comment_text.h"
 
 namespace tessor {
 
 namespace {
 constexpr const char* kCommentTooLong = "exceeded 255 characters";
 
-// Leading digits as an integer ("12abc" is 12, "abc" is 0).
-long LeadingInteger(const QString& text) {
-  return std::strtol(text.toLatin1().constData(), nullptr, 10);
+// The speed a text stands for: its leading decimal number ("12abc" is 12,
+// "abc" is 0), read with a decimal point whatever the locale.
+float SpeedOf(const QString& text) {
+  const std::optional<double> number = LeadingNumber(text.toLatin1().constData());
+  return number ? static_cast<float>(*number) : 0.0f;
+}
+
+// The stored value is the one judged, so no NaN, no 300.5 and no 1e9 gets in.
+bool SpeedAllowed(float speed, int limit) {
+  return std::isfinite(speed) && (speed == -1.0f || (speed >= 0.0f && speed <= limit));
 }
 
 bool RejectionText(const QString& text) {
@@ -81,18 +90,18 @@ void PoiListEditor::Commit() {
   committing_ = true;
   const QString text = editor_->text();
   if (column_ == kColumnSpeed) {
-    const long speed = LeadingInteger(text);
     if (text.isEmpty()) {
       committing_ = false;
       return;
     }
-    if (speed == -1 || (speed >= 0 && speed <= kSpeedLimit)) {
+    if (SpeedAllowed(SpeedOf(text), kSpeedLimit)) {
       Accept();
     } else {
       Reject(kStatusSpeed);
     }
   } else if (column_ == kColumnComments) {
-    if (text.size() > kCommentLimit) {
+    // The limit is the stored bytes, not the characters typed.
+    if (CommentBytes(text).size() > size_t{kCommentLimit}) {
       Reject(kCommentTooLong);
     } else {
       Accept();
@@ -120,18 +129,19 @@ void PoiListEditor::EndError() {
 void PoiListEditor::Accept() {
   EndError();
   editor_->hide();
-  if (QTableWidgetItem* cell = list_->item(row_, column_)) cell->setText(editor_->text());
-  const size_t index = static_cast<size_t>(row_);
-  const QTableWidgetItem* speed = list_->item(row_, kColumnSpeed);
-  const QTableWidgetItem* comment = list_->item(row_, kColumnComments);
-  if (speed != nullptr && comment != nullptr) {
-    const float vmax = std::strtof(speed->text().toLatin1().constData(), nullptr);
-    SetPoiSpeed(entries_, index, vmax);
-    SetPoiComment(entries_, index, ToNarrow(comment->text()).toStdString());
-  }
+  const QString text = editor_->text();
+  if (QTableWidgetItem* cell = list_->item(row_, column_)) cell->setText(text);
+  // Only the edited cell is stored, and only when its text changed: the other
+  // column keeps the entry's exact speed and comment bytes.
+  if (text != start_text_) Store(static_cast<size_t>(row_), text);
   editor_->clear();
   list_->verticalScrollBar()->setEnabled(true);
   row_ = column_ = -1;
+}
+
+void PoiListEditor::Store(size_t index, const QString& text) {
+  if (column_ == kColumnSpeed) SetPoiSpeed(entries_, index, SpeedOf(text));
+  if (column_ == kColumnComments) SetPoiComment(entries_, index, CommentBytes(text));
 }
 
 // A rejected value that can no longer be committed is dropped, so the list

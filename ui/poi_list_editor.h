@@ -49,6 +49,7 @@ class PoiListEditor : public QObject {
   void ShowAgain();
   void Reject(const QString& text);
   void Accept();
+  void Store(size_t index, const QString& text);
   void EndError();
   void SetStatusText(const QString& text);
   QString StatusText() const;

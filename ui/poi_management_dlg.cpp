@@ -18,6 +18,7 @@
 #include "app/shell.h"
 #include "engine/string_table.h"
 #include "poi/poi_rules.h"
+#include "ui/comment_text.h"
 #include "ui/googole_map_dlg.h"
 #include "ui/message_seam.h"
 #include "ui/poi_list_editor.h"
@@ -175,7 +176,7 @@ void CPOIManagementDlg::AddRow(int i, const CPOI& poi) {
   table_->setItem(i, kLatitude, Cell(QString::asprintf("%f", double(poi.latitude * kRadToDeg))));
   table_->setItem(i, kLongitude, Cell(QString::asprintf("%f", double(poi.longitude * kRadToDeg))));
   table_->setItem(i, kSpeed, Cell(QString::asprintf("%d", static_cast<int>(poi.vmax))));
-  table_->setItem(i, kComments, Cell(ToWide(std::string(poi.comment()))));
+  table_->setItem(i, kComments, Cell(CommentText(poi.comment())));
   table_->setItem(i, kStatus, Cell(ToWide(PoiStatusText(poi))));
 }
 
@@ -205,10 +206,12 @@ void CPOIManagementDlg::LoadClicked() {
   if (reader_.OpenAndRead(path_.toStdString()) && reader_.record_count() != 0 &&
       reader_.GetPois(&pois)) {
     const DatabaseCoverage coverage = host_.coverage ? host_.coverage() : DatabaseCoverage{};
-    BuildPoiList(pois->data(), static_cast<uint32_t>(pois->size()), coverage, records_, list_,
-                 [this](uint32_t i, uint32_t n) { ShowProgress(i, n); });
+    const size_t left_out =
+        BuildPoiList(pois->data(), static_cast<uint32_t>(pois->size()), coverage, records_, list_,
+                     [this](uint32_t i, uint32_t n) { ShowProgress(i, n); });
     Refill();
     save_->setEnabled(true);
+    if (left_out > 0) Box(QString::fromStdString(PoiLeftOutText(left_out)));
   }
   select_all_->setEnabled(!list_.empty());
   delete_->setEnabled(!list_.empty());
@@ -231,16 +234,17 @@ void CPOIManagementDlg::DeleteClicked() {
   }
   if (checked.empty()) return;
   editor_->Forget();
-  if (asker()(this, caption_, "The selected POIs  are deleted. Are you sure?")) {
+  // "No" leaves the list and the file as they are.
+  const bool yes = asker()(this, caption_, "The selected POIs  are deleted. Are you sure?");
+  if (yes) {
     int removed = 0;
     for (int row : checked) {
       list_.erase(list_.begin() + (row - removed));
       ++removed;
     }
   }
-  // Whatever the answer, the file becomes what the list holds.
   table_->setRowCount(0);
-  WritePoiFile(path_.toStdString(), list_, false);
+  if (yes) WritePoiFile(path_.toStdString(), list_, false);
   Refill();
   const bool rows = table_->rowCount() > 0;
   for (QWidget* w : std::initializer_list<QWidget*>{delete_, save_, load_, select_all_}) {

@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QWebEngineView>
 
+#include "comma_locale.h"
 #include "poi_rig.h"
 #include "ui/poi_list_editor.h"
 #include "ui_detector_tests.h"
@@ -35,6 +36,18 @@ void Type(PoiRig& rig, int row, int column, const QString& text) {
 bool SixDecimals(const QString& text, double degrees) {
   static const QRegularExpression format("^-?[0-9]+\\.[0-9]{6}$");
   return format.match(text).hasMatch() && std::abs(text.toDouble() - degrees) < 1e-5;
+}
+
+QByteArray FileBytes(const PoiRig& rig) {
+  QFile file(rig.page->poi_file_path());
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Writes the POI file from raw lines, bytes as given.
+void WriteRaw(const PoiRig& rig, const QByteArray& lines) {
+  QFile file(rig.page->poi_file_path());
+  QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  file.write("Latitude,Longitude,direction,vmax,Type,Comments\r\n" + lines);
 }
 
 bool NoWebView() {
@@ -149,6 +162,105 @@ void PoiPageTest::CommentsUpTo255Characters() {
   QCOMPARE(rig.page->entries()[0]->comment(), std::string(255, 'c'));
 }
 
+// The limit is the 255 bytes the comment is stored in, not the characters typed.
+void PoiPageTest::CommentLimitCountsStoredBytes() {
+  PoiRig rig;
+  rig.WriteFile(kThree);
+  rig.ShowAndLoad();
+  PoiListEditor& editor = *rig.page->cell_editor();
+  Type(rig, 0, Page::kComments, QString(200, QChar(0xE9)));
+  QVERIFY(editor.rejected());
+  QCOMPARE(rig.Text(0, Page::kStatus), QString("exceeded 255 characters"));
+  QCOMPARE(rig.page->entries()[0]->comment(), std::string("third"));
+  editor.editor()->setText(QString(127, QChar(0xE9)) + "a");
+  editor.Commit();
+  QVERIFY(!editor.rejected());
+  std::string stored;
+  for (int i = 0; i < 127; ++i) stored += "\xc3\xa9";
+  QCOMPARE(rig.page->entries()[0]->comment(), stored + "a");
+}
+
+// A comment written in the Windows code page is shown readably, and editing
+// another cell of its row, or leaving it unchanged, keeps its bytes.
+void PoiPageTest::LegacyCommentsKeepTheirBytes() {
+  PoiRig rig;
+  WriteRaw(rig,
+           "43.600000,-79.500000,0,50.5,0,Stra\xDF"
+           "e \x80 5\r\n"
+           "43.700000,-79.400000,0,60,0,caf\xC3\xA9\r\n");
+  rig.ShowAndLoad();
+  QCOMPARE(rig.Text(1, Page::kComments), QString::fromUtf8("Straße € 5"));
+  QCOMPARE(rig.Text(0, Page::kComments), QString::fromUtf8("café"));
+  Type(rig, 1, Page::kSpeed, "70");
+  Type(rig, 1, Page::kComments, rig.Text(1, Page::kComments));  // opened, left as it was
+  QCOMPARE(rig.page->entries()[1]->comment(), std::string("Stra\xDF"
+                                                          "e \x80 5"));
+  QCOMPARE(rig.page->entries()[1]->vmax, 70.0f);
+  // Editing the comment leaves the speed as it was, not as the cell shows it.
+  Type(rig, 1, Page::kComments, QString::fromUtf8("Straße 7"));
+  QCOMPARE(rig.page->entries()[1]->comment(), std::string("Stra\xC3\x9F"
+                                                          "e 7"));
+  rig.page->save_button()->click();
+  QVERIFY(
+      FileBytes(rig).contains(",0,70.000000,0,Stra\xC3\x9F"
+                              "e 7\r\n"));
+
+  // Only the edited cell is stored: a speed of 50.5 shown as "50" stays 50.5.
+  WriteRaw(rig,
+           "43.600000,-79.500000,0,50.5,0,Stra\xDF"
+           "e\r\n");
+  rig.page->LoadClicked();
+  Type(rig, 0, Page::kComments, "new");
+  QCOMPARE(rig.page->entries()[0]->vmax, 50.5f);
+  QCOMPARE(rig.page->entries()[0]->comment(), std::string("new"));
+}
+
+void PoiPageTest::SpeedRefusesWhatItCannotStore() {
+  PoiRig rig;
+  rig.WriteFile(kThree);
+  rig.ShowAndLoad();
+  PoiListEditor& editor = *rig.page->cell_editor();
+  for (const char* text : {"nan", "inf", "300.5", "1e9", "-1.5"}) {
+    Type(rig, 0, Page::kSpeed, text);
+    QVERIFY2(editor.rejected(), text);
+    QCOMPARE(rig.page->entries()[0]->vmax, 70.0f);
+  }
+  editor.editor()->setText("12.5");
+  editor.Commit();
+  QVERIFY(!editor.rejected());
+  QCOMPARE(rig.page->entries()[0]->vmax, 12.5f);
+}
+
+void PoiPageTest::AFullListSaysHowManyWereLeftOut() {
+  PoiRig rig;
+  std::vector<std::string> lines;
+  for (int i = 0; i < 4098; ++i) {
+    lines.push_back(std::to_string(i % 80) + "," + std::to_string(i / 80) + ",0,50,0,p");
+  }
+  rig.WriteFile(lines);
+  rig.ShowAndLoad();
+  QCOMPARE(rig.page->list()->rowCount(), 4096);
+  QCOMPARE(rig.messages.size(), size_t{1});
+  QCOMPARE(rig.messages[0].text,
+           QString("The POI list holds at most 4096 POIs: 2 POIs were left out."));
+}
+
+// Under a comma locale the page still reads, shows and saves decimal points.
+void PoiPageTest::CommaLocaleKeepsDecimalPoints() {
+  CommaLocale comma;
+  if (!comma.active()) QSKIP(CommaLocale::why_not());
+  PoiRig rig;
+  rig.WriteFile(kThree);
+  rig.ShowAndLoad();
+  QVERIFY(SixDecimals(rig.Text(0, Page::kLatitude), 43.65));
+  QVERIFY(SixDecimals(rig.Text(0, Page::kLongitude), -79.3));
+  Type(rig, 0, Page::kSpeed, "12.5");
+  QCOMPARE(rig.page->entries()[0]->vmax, 12.5f);
+  rig.page->save_button()->click();
+  static const QRegularExpression line("^43\\.6[0-9]{5},-79\\.[0-9]{6},0,12\\.500000,0,third$");
+  QVERIFY(rig.FileLines().indexOf(line) > 0);
+}
+
 void PoiPageTest::PendingRejectionEndsWhenTheListIsReloaded() {
   PoiRig rig;
   rig.WriteFile(kThree);
@@ -168,25 +280,24 @@ void PoiPageTest::PendingRejectionEndsWhenTheListIsReloaded() {
   QCOMPARE(rig.page->entries()[0]->vmax, 80.0f);
 }
 
-void PoiPageTest::DeleteRewritesTheFileWhateverTheAnswer() {
+void PoiPageTest::DeleteNoChangesNothingOnDisk() {
   PoiRig rig;
-  rig.WriteFile({kThree[0], "43.750000,-79.450000,0,301,0,too fast", kThree[1], kThree[2]});
+  // The file ends with a blank line: it makes no POI at 0/0 that a delete would keep.
+  rig.WriteFile({kThree[0], "43.750000,-79.450000,0,301,0,too fast", kThree[1], kThree[2], ""});
+  const QByteArray before = FileBytes(rig);
   rig.ShowAndLoad();
+  QCOMPARE(rig.page->list()->rowCount(), 3);
   rig.page->delete_button()->click();  // nothing checked: no question
   QVERIFY(rig.questions.isEmpty());
-  QCOMPARE(rig.FileLines().size(), 5);
 
+  // "No" keeps the file byte for byte, the POI above 300 km/h included.
   rig.page->list()->item(1, Page::kNo)->setCheckState(Qt::Checked);
   rig.answer = false;
   rig.page->delete_button()->click();
   QCOMPARE(rig.questions, QStringList({"The selected POIs  are deleted. Are you sure?"}));
-  const QStringList lines = rig.FileLines();
-  QCOMPARE(lines.size(), 4);
-  QCOMPARE(lines[0], QString("Latitude,Longitude,direction,vmax,Type,Comments"));
-  QVERIFY(lines[1].endsWith(",0,50.000000,0,first"));
-  QVERIFY(lines[2].endsWith(",0,60.000000,0,second"));
-  QVERIFY(lines[3].endsWith(",0,70.000000,0,third"));
+  QCOMPARE(FileBytes(rig), before);
   QCOMPARE(rig.page->list()->rowCount(), 3);
+  QCOMPARE(rig.page->entries().size(), size_t{3});
 
   rig.page->list()->item(0, Page::kNo)->setCheckState(Qt::Checked);
   rig.page->list()->item(2, Page::kNo)->setCheckState(Qt::Checked);

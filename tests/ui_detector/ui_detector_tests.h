@@ -21,8 +21,13 @@ class PoiPageTest : public QObject {
   void SpeedCellAcceptsAndRejects();
   void RejectionRestoresAStatusOtherThanOk();
   void CommentsUpTo255Characters();
+  void CommentLimitCountsStoredBytes();
+  void LegacyCommentsKeepTheirBytes();
+  void SpeedRefusesWhatItCannotStore();
+  void AFullListSaysHowManyWereLeftOut();
+  void CommaLocaleKeepsDecimalPoints();
   void PendingRejectionEndsWhenTheListIsReloaded();
-  void DeleteRewritesTheFileWhateverTheAnswer();
+  void DeleteNoChangesNothingOnDisk();
   void SaveKeepsOnlyValidPois();
   void SaveWithoutValidPoisSaysSo();
   void ResetEmptiesThePage();
