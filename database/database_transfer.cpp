@@ -1,6 +1,7 @@
 // The device side of the camera database: header query at connect, upload in
 // acknowledged blocks, read-back and comparison. Runs on engine worker threads.
 #include <algorithm>
+#include <chrono>
 
 #include "engine/device_engine.h"
 #include "engine/field_reader.h"
@@ -11,6 +12,8 @@ namespace tessor {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr uint32_t kReadPiece = 32;
 
 int HexDigit(char c) {
@@ -18,6 +21,22 @@ int HexDigit(char c) {
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
+}
+
+// The bytes of one 115 answer into out: false when the device refused the
+// read, or when the answer holds another number of bytes than the piece, so
+// that it cannot be this piece's answer.
+bool PlacePiece(const std::string& answer, uint32_t n, uint8_t* out) {
+  FieldReader fields(answer, answer.size() >= 7 ? 7 : answer.size());
+  if (TextToLong(fields.Text()) == 0) return false;
+  const std::string hex = fields.Text(2 * kReadPiece + 2);
+  if (hex.size() != 2 * static_cast<size_t>(n)) return false;
+  for (uint32_t k = 0; k < n; ++k) {
+    const int hi = HexDigit(hex[2 * k]), lo = HexDigit(hex[2 * k + 1]);
+    if (hi < 0 || lo < 0) return false;
+    out[k] = static_cast<uint8_t>(hi * 16 + lo);
+  }
+  return true;
 }
 
 }  // namespace
@@ -33,52 +52,72 @@ bool CDeviceEngine::QueryDatabaseInfo() {
   return true;
 }
 
-// One piece of a device read: 115 with address and count, then its answer.
-// Returns true when the piece arrived; failures counts the misses.
-bool CDeviceEngine::ReadPiece(uint32_t position, uint32_t n, uint32_t stored, uint32_t length,
-                              int* failures) {
-  args.read_address = position;
-  args.read_count = n;
+// Waits for the next LOG115 answer until the deadline. A wake without text
+// belongs to an answer already taken with the one before it.
+bool CDeviceEngine::NextReadAnswer(Clock::time_point deadline, std::string* answer) {
+  AutoResetEvent& answered = event(AnswerEvent::kLog115);
+  for (;;) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0 || !answered.Wait(static_cast<int>(left))) return false;
+    *answer = TakeReadAnswer();
+    if (!answer->empty()) return true;
+  }
+}
+
+// Answers still owed to earlier asks are awaited and dropped, up to two waits
+// after the last ask; what has not come by then counts as lost. The next ask
+// then starts with no answer pending.
+void CDeviceEngine::SettleReadAnswers() {
+  const auto deadline =
+      read_last_ask_ + 2 * std::chrono::milliseconds(TimingScale::Ms(timing::kReadPieceWaitMs));
+  std::string dropped;
+  while (read_asks_open_ > 0 && NextReadAnswer(deadline, &dropped)) --read_asks_open_;
+  read_asks_open_ = 0;
+  event(AnswerEvent::kLog115).Reset();
   TakeReadAnswer();
-  SendCommand(115);
-  if (!event(AnswerEvent::kLog115).Wait(TimingScale::Ms(timing::kReadPieceWaitMs))) {
-    ++*failures;
-    return false;
+}
+
+// One piece of a device read, asked for at most four times. Every ask of the
+// piece reads the same bytes, so an answer to any of them fills it; an answer
+// that cannot be the piece's is dropped and the piece asked for again.
+bool CDeviceEngine::ReadPiece(uint32_t address, uint32_t n, uint8_t* out) {
+  SettleReadAnswers();
+  args.read_address = address;
+  args.read_count = n;
+  int open = 0;
+  for (int failures = 0; failures <= 3 && link_flag.load(); ++failures) {
+    if (SendCommand(115) == kResultOk) {
+      ++open;
+      read_last_ask_ = Clock::now();
+    }
+    std::string answer;
+    if (!NextReadAnswer(
+            Clock::now() + std::chrono::milliseconds(TimingScale::Ms(timing::kReadPieceWaitMs)),
+            &answer)) {
+      continue;
+    }
+    if (open > 0) --open;
+    if (PlacePiece(answer, n, out)) {
+      read_asks_open_ = open;
+      return true;
+    }
   }
-  const std::string answer = TakeReadAnswer();
-  FieldReader fields(answer, answer.size() >= 7 ? 7 : answer.size());
-  if (TextToLong(fields.Text()) == 0) {
-    ++*failures;
-    return false;
-  }
-  const std::string hex = fields.Text(2 * kReadPiece + 2);
-  for (uint32_t k = 0; stored + k < length && 2 * k + 1 < hex.size(); ++k) {
-    const int hi = HexDigit(hex[2 * k]), lo = HexDigit(hex[2 * k + 1]);
-    if (hi < 0 || lo < 0) break;
-    read_buffer[stored + k] = static_cast<uint8_t>(hi * 16 + lo);
-  }
-  return true;
+  read_asks_open_ = open;
+  return false;
 }
 
 bool CDeviceEngine::ReadDeviceBlock(uint32_t start, uint32_t length) {
   read_buffer.assign(length, 0);
-  uint32_t position = start, stored = 0;
-  int failures = 0;
-  while (position < start + length) {
-    if (failures > 3) {
-      ReportStatusText("Failed to set command. Please try again.");
+  for (uint32_t done = 0; done < length; done += kReadPiece) {
+    if (!link_flag.load()) return false;
+    PostNotification(WM_DEV_PROGRESS, done, length);
+    const uint32_t n = std::min(kReadPiece, length - done);
+    if (!ReadPiece(start + done, n, read_buffer.data() + done)) {
+      if (link_flag.load()) ReportStatusText("Failed to set command. Please try again.");
       return false;
     }
-    if (!link_flag.load()) return false;
-    PostNotification(WM_DEV_PROGRESS, position - start, length);
-    const uint32_t n = std::min(kReadPiece, start + length - position);
-    if (ReadPiece(position, n, stored, length, &failures)) {
-      stored += kReadPiece;
-      position += kReadPiece;
-      failures = 0;
-    }
   }
-  PostNotification(WM_DEV_PROGRESS, std::min(position - start, length), length);
+  PostNotification(WM_DEV_PROGRESS, length, length);
   return true;
 }
 

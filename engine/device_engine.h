@@ -2,6 +2,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -259,7 +260,9 @@ class CDeviceEngine {
   void CloseTrackFile();
   bool UploadBlocks(const std::vector<uint8_t>& image, uint32_t block_size);
   bool CheckImageBeforeUpload(const std::vector<uint8_t>& image);
-  bool ReadPiece(uint32_t position, uint32_t n, uint32_t stored, uint32_t length, int* failures);
+  bool ReadPiece(uint32_t address, uint32_t n, uint8_t* out);
+  bool NextReadAnswer(std::chrono::steady_clock::time_point deadline, std::string* answer);
+  void SettleReadAnswers();
   bool DownloadSteps(std::vector<uint8_t>* image);
   enum class TrackOutcome { kComplete, kGivenUp, kStopped };
   TrackOutcome DownloadTrackBytes(uint32_t start_address, uint32_t total, uint32_t record_size);
@@ -302,6 +305,10 @@ class CDeviceEngine {
   mutable std::mutex position_mutex_;
   std::mutex read_answer_mutex_;
   std::string read_answer_;
+  // Asks of command 115 whose answers may still come, and when the last was
+  // sent: such an answer must not be taken for a later piece.
+  int read_asks_open_ = 0;
+  std::chrono::steady_clock::time_point read_last_ask_{};
   std::FILE* track_file_ = nullptr;
   // Direct sends come from worker threads, queued ones from the link thread:
   // one sentence at a time, and never while the port is being closed.
