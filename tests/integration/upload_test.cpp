@@ -120,6 +120,39 @@ TEST_F(Upload, ThreeMissesEndWithTheFailureBox) {
   EXPECT_EQ(engine_.upload_finished.load(), 1);
 }
 
+// Only misses in a row count: three misses with an acknowledged block
+// between each do not end the upload.
+TEST_F(Upload, MissesNotInARowDoNotEndTheUpload) {
+  devsim::Scenario s = Device(208);
+  s.faults.bad_ack_xor = {1, 2, 3};
+  StartDevice(s);
+  const std::vector<uint8_t> image = MakeImage(6);
+  RunUpload(image);
+  EXPECT_EQ(BlockAddresses(), (std::vector<long>{0, 32, 32, 64, 64, 96, 96, 128}));
+  EXPECT_EQ(sim_->DatabaseDump(), image);
+  EXPECT_TRUE(HasLine("Finished uploading VELD Data.")) << Lines();
+}
+
+// An image exactly as large as the device's memory is uploaded; one byte
+// more is refused.
+TEST_F(Upload, ImageAsLargeAsTheMemoryFits) {
+  const std::vector<uint8_t> image = MakeImage(15);
+  for (const int64_t capacity :
+       {static_cast<int64_t>(image.size()), static_cast<int64_t>(image.size()) - 1}) {
+    SCOPED_TRACE(capacity);
+    devsim::Scenario s = Device(209);
+    s.capacity = capacity;
+    StartDevice(s);
+    RunUpload(image);
+    const bool fits = capacity == static_cast<int64_t>(image.size());
+    EXPECT_EQ(engine_.upload_succeeded.load(), fits) << Lines();
+    EXPECT_EQ(BlockAddresses().empty(), !fits);
+    engine_.StopAllThreads();
+    engine_.Disconnect();
+    sim_->Stop();
+  }
+}
+
 TEST_F(Upload, RefusesBeforeTouchingTheDevice) {
   StartDevice(Device(209));
   std::vector<uint8_t> broken = MakeImage(4);
