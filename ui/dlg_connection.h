@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QComboBox>
 #include <QWidget>
+#include <functional>
 
 #include "ui/background_call.h"
 
@@ -95,6 +96,7 @@ class CDlgConnection : public QWidget {
   void FinishDisconnect();
   void HandshakeEnded();
   void EndFailedConnect();
+  void DisconnectEngine(std::function<void()> done);
   void SetNotConnectedControls();
   void AskResetAndDisconnect();
   void SetLamp(const QColor& colour);

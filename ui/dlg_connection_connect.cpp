@@ -52,13 +52,7 @@ void CDlgConnection::ConnectClicked() {
     veld_upload_->setChecked(false);
     poi_download_->setChecked(false);
     SetConnectedState(false);
-    call_.Run(
-        [this] {
-          engine_.Disconnect();
-          engine_.StopAllThreads();
-          return 0;
-        },
-        [this](int) { FinishDisconnect(); });
+    DisconnectEngine([this] { FinishDisconnect(); });
     return;
   }
   connect_button_->setEnabled(false);
@@ -133,13 +127,18 @@ void CDlgConnection::HandshakeEnded() {
   connect_button_->setEnabled(false);
   SetConnectedState(false);
   if (main_ != nullptr) main_->ForwardLinkState(false);
+  DisconnectEngine([this] { EndFailedConnect(); });
+}
+
+// Ends the link and every engine thread off the GUI thread, then `done` on it.
+void CDlgConnection::DisconnectEngine(std::function<void()> done) {
   call_.Run(
       [this] {
         engine_.Disconnect();
         engine_.StopAllThreads();
         return 0;
       },
-      [this](int) { EndFailedConnect(); });
+      [done = std::move(done)](int) { done(); });
 }
 
 // The status list keeps the failure line; the page is as before the connect.

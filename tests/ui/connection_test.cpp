@@ -197,17 +197,23 @@ devsim::Scenario WithDatabaseAndTrack() {
   s.tracks = {t};
   return s;
 }
+
+// Opens the window on the device and presses Connect.
+CDataDownloader& StartConnect(UiRig& rig, const devsim::Scenario& s) {
+  rig.StartDevice(s);
+  CDataDownloader& w = rig.Open();
+  rig.SelectPort("sim");
+  rig.page().connect_button()->click();
+  return w;
+}
 }  // namespace
 
 void ConnectionTest::FailedHandshakeLeavesThePageNotConnected() {
   devsim::Scenario s = WithDatabaseAndTrack();
   s.faults.silent = {{108, 1000}};
   UiRig rig;
-  rig.StartDevice(s);
-  CDataDownloader& w = rig.Open();
+  CDataDownloader& w = StartConnect(rig, s);
   CDlgConnection& p = rig.page();
-  rig.SelectPort("sim");
-  p.connect_button()->click();
   QTRY_VERIFY_WITH_TIMEOUT(rig.HasLine("Connection failure, please check device"), kDeviceWaitMs);
   QTRY_VERIFY_WITH_TIMEOUT(p.connect_button()->isEnabled() && !p.device_call_running() &&
                                !p.TimerActive(CDlgConnection::kTimerHandshake),
@@ -229,11 +235,8 @@ void ConnectionTest::DisconnectDuringTheHandshakeFreesClose() {
   devsim::Scenario s = WithDatabaseAndTrack();
   s.faults.busy = {{101, 100000}};  // the header query keeps being repeated
   UiRig rig;
-  rig.StartDevice(s);
-  CDataDownloader& w = rig.Open();
+  CDataDownloader& w = StartConnect(rig, s);
   CDlgConnection& p = rig.page();
-  rig.SelectPort("sim");
-  p.connect_button()->click();
   QTRY_VERIFY_WITH_TIMEOUT(p.connected() && p.connect_button()->isEnabled(), kDeviceWaitMs);
   QVERIFY(!rig.engine->handshake_done.load());
   QVERIFY(!w.close_enabled());
