@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -13,24 +12,17 @@
 #include <QtTest>
 
 #include "poi/map_page.h"
+#include "tests/support/web_eval.h"
 
 namespace {
 
 constexpr double kPoiLat = 43.66883844, kPoiLon = -79.37965121;
 constexpr double kMinLat = 43.581, kMinLon = -79.639, kMaxLat = 43.855, kMaxLon = -79.115;
 
-// Runs a script in the page and waits for its value.
-QVariant Eval(QWebEnginePage* page, const QString& script) {
-  QVariant result;
-  QEventLoop loop;
-  page->runJavaScript(script, [&](const QVariant& value) {
-    result = value;
-    loop.quit();
-  });
-  QTimer::singleShot(20000, &loop, &QEventLoop::quit);
-  loop.exec();
-  return result;
-}
+// How long the page may take to load or to follow an event on a loaded machine.
+constexpr int kPageWaitMs = 90000;
+
+using tessor::test::Eval;
 
 }  // namespace
 
@@ -50,12 +42,12 @@ class MapPageBrowserTest : public QObject {
                                  addresses));
     QSignalSpy loaded(view_, &QWebEngineView::loadFinished);
     view_->load(QUrl::fromLocalFile(QString::fromStdString(path)));
-    QVERIFY(loaded.wait(60000));
+    QVERIFY(loaded.wait(kPageWaitMs));
   }
 
   void OpenWorkingPage() {
     Open(tessor::MapAddressesIn(TESSOR_MAP_SOURCE_DIR));
-    QTRY_VERIFY_WITH_TIMEOUT(Eval(page(), "Text1.value !== ''").toBool(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(Eval(page(), "Text1.value !== ''").toBool(), kPageWaitMs);
   }
 
  private slots:
@@ -104,9 +96,9 @@ class MapPageBrowserTest : public QObject {
              "fire('mousemove', icon, 5, 0);"  // starts the drag
              "fire('mousemove', icon, 45, 30);"
              "requestAnimationFrame(function () { window.dragFrame = true; });");
-    QTRY_VERIFY_WITH_TIMEOUT(Eval(page(), "window.dragFrame").toBool(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(Eval(page(), "window.dragFrame").toBool(), kPageWaitMs);
     Eval(page(), "fire('mouseup', icon, 45, 30);");
-    QTRY_VERIFY_WITH_TIMEOUT(Eval(page(), "Text1.value !== '43.668838'").toBool(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(Eval(page(), "Text1.value !== '43.668838'").toBool(), kPageWaitMs);
     const double lat = Number("Number(Text1.value)");
     const double lon = Number("Number(Text2.value)");
     QVERIFY(qAbs(lat - Number("expected.lat()")) < 1e-9);
@@ -138,7 +130,7 @@ class MapPageBrowserTest : public QObject {
                                   "document.body !== null && document.body.innerText.indexOf("
                                   "'Can not load Google Map, please check the internet!!') >= 0")
                                  .toBool(),
-                             30000);
+                             kPageWaitMs);
   }
 };
 

@@ -1,7 +1,6 @@
 // The POI page's visit to the map in a real browser engine, offscreen and
 // without network: the page's OK hands the position back to the POI list.
 #include <QApplication>
-#include <QEventLoop>
 #include <QFile>
 #include <QLabel>
 #include <QTableWidget>
@@ -11,6 +10,7 @@
 #include <QtTest>
 
 #include "poi_rig.h"
+#include "tests/support/web_eval.h"
 #include "ui/googole_map_dlg.h"
 
 namespace tessor {
@@ -25,36 +25,41 @@ namespace {
 using tessor::CGoogoleMapDlg;
 using tessor::test::PoiRig;
 
-QVariant Eval(QWebEnginePage* page, const QString& script) {
-  QVariant result;
-  QEventLoop loop;
-  page->runJavaScript(script, [&](const QVariant& value) {
-    result = value;
-    loop.quit();
-  });
-  QTimer::singleShot(20000, &loop, &QEventLoop::quit);
-  loop.exec();
-  return result;
+using tessor::test::Eval;
+
+// How long a showing may take to load its page on a loaded machine.
+constexpr int kPageWaitMs = 90000;
+
+// The generated page of this showing, loaded and filled in. A page the test has
+// acted on carries a mark, so the last showing's page, still in the view while
+// the next one loads, is never taken for it.
+bool FreshPageReady(CGoogoleMapDlg* dialog) {
+  if (dialog == nullptr || !dialog->isVisible() || !dialog->view()->url().isLocalFile()) {
+    return false;
+  }
+  return Eval(dialog->view()->page(),
+              "window.tessorActedOn !== true && document.readyState === 'complete' &&"
+              " Text1.value !== ''")
+      .toBool();
 }
 
 // While the modal dialog runs: waits for the generated page, then acts on it.
 void OnceMapShows(PoiRig& rig, QString* page_file, std::function<void(CGoogoleMapDlg&)> act) {
-  auto* poll = new QTimer;
-  QObject::connect(poll, &QTimer::timeout, [&rig, page_file, act, poll] {
-    CGoogoleMapDlg* dialog = rig.page->map_dialog();
-    if (dialog == nullptr || !dialog->isVisible()) return;
-    if (!dialog->view()->url().isLocalFile()) return;
-    poll->stop();
-    if (!QTest::qWaitFor(
-            [&] { return Eval(dialog->view()->page(), "Text1.value !== ''").toBool(); }, 30000)) {
-      dialog->close();
-    } else {
-      *page_file = dialog->view()->url().toLocalFile();
-      act(*dialog);
+  auto* start = new QTimer;
+  start->setSingleShot(true);
+  QObject::connect(start, &QTimer::timeout, [&rig, page_file, act, start] {
+    start->deleteLater();
+    if (!QTest::qWaitFor([&] { return FreshPageReady(rig.page->map_dialog()); }, kPageWaitMs)) {
+      if (rig.page->map_dialog() != nullptr) rig.page->map_dialog()->close();
+      return;
     }
-    poll->deleteLater();
+    CGoogoleMapDlg& dialog = *rig.page->map_dialog();
+    *page_file = dialog.view()->url().toLocalFile();
+    Eval(dialog.view()->page(), "window.tessorActedOn = true;");
+    act(dialog);
   });
-  poll->start(50);
+  // Fires once the dialog's own event loop runs.
+  start->start(0);
 }
 
 }  // namespace
