@@ -125,7 +125,7 @@ void MainWindowTest::WaitBoxEndsAsOkOnACloseRequest() {
   QCOMPARE(box.windowTitle(), QString("Please Wait"));
   box.show();
   QTimer::singleShot(0, &box, [&box] { box.close(); });
-  QTRY_VERIFY(!box.isVisible());
+  QTRY_VERIFY_WITH_TIMEOUT(!box.isVisible(), kDeviceWaitMs);
   QCOMPARE(box.result(), int(QDialog::Accepted));
 }
 

@@ -105,7 +105,7 @@ void PageRulesTest::ShowingTheVeldPageWritesTheProxyBack() {
   QCOMPARE(v.proxy_address()->text(), QString("host"));
   QVERIFY(v.proxy_timer()->isActive());
   w.settings.proxy_address.clear();
-  QTRY_VERIFY(!v.proxy_timer()->isActive());
+  QTRY_VERIFY_WITH_TIMEOUT(!v.proxy_timer()->isActive(), kDeviceWaitMs);
   QCOMPARE(w.settings.proxy_address, QString("host"));
   QCOMPARE(w.settings.proxy_port, QString("3128"));
   QCOMPARE(int(w.settings.if_proxy_used), 1);

@@ -130,6 +130,9 @@ void DeviceStatusTest::EraseFromTheQuestionToFinished() {
 void DeviceStatusTest::PageShownDuringADownloadShows113AndKeepsButtonsOff() {
   devsim::Scenario s = Logger(40, 0);
   s.tracks.push_back(GeneratedTrack(70314, 2, 700));
+  // The logger is busy for its first requests: the download is sure to be
+  // running while the page is looked at, however slow the machine.
+  s.faults.busy.push_back({102, 10});
   UiRig rig;
   rig.StartDevice(s, true);
   ConnectLogger(rig);
@@ -144,7 +147,7 @@ void DeviceStatusTest::PageShownDuringADownloadShows113AndKeepsButtonsOff() {
   ShowPage(rig, CDataDownloader::kPageDeviceStatus);
   CDlgDeviceStatus& p = *rig.window->device_status_page();
   QVERIFY(!p.loading());
-  QTRY_VERIFY(rig.HasMessage(LoadText(113)));
+  QTRY_VERIFY_WITH_TIMEOUT(rig.HasMessage(LoadText(113)), kDeviceWaitMs);
   for (QPushButton* b : DeviceButtons(p)) QVERIFY(!b->isEnabled());
   QCOMPARE(p.interval()->text(), QString("015"));
   QVERIFY(p.by_time()->isChecked());
