@@ -1,6 +1,5 @@
 // The files of the database transfer: every run gets its own image, and a
 // download compares only with what it was asked to compare with.
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -9,27 +8,13 @@
 #include <thread>
 
 #include "database/file_io.h"
-#include "device_fixture.h"
-#include "run_program.h"
+#include "tessorctl_fixture.h"
 
 namespace tessor {
 namespace {
 
-class DatabaseFiles : public test::DeviceFixture {
+class DatabaseFiles : public test::TessorctlFixture {
  protected:
-  void SetUp() override {
-    DeviceFixture::SetUp();
-    ::setenv("TESSOR_TIMING_SCALE", "0.5", 1);
-    ::setenv("XDG_CONFIG_HOME", (data_home_ + "/config").c_str(), 1);
-  }
-
-  test::ProgramResult Run(const std::string& port, std::vector<std::string> args,
-                          const std::string& scratch = "run") {
-    args.insert(args.begin(), TESSORCTL);
-    args.insert(args.begin() + 2, {"--port", port});
-    return test::RunProgram(args, data_home_ + "/" + scratch);
-  }
-
   static std::string ReadText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
@@ -63,9 +48,9 @@ TEST_F(DatabaseFiles, TwoDownloadsAtOnceKeepTheirOwnImages) {
   devsim::Simulator other(ends->master, Holding(second), devsim::SimulatorOptions{});
   other.Start();
   test::ProgramResult a, b;
-  std::thread run_a([&] { a = Run(slave_path_, {"download-db", data_home_ + "/a.bin"}, "a"); });
+  std::thread run_a([&] { a = RunOn(slave_path_, {"download-db", data_home_ + "/a.bin"}, "a"); });
   std::thread run_b([&] {
-    b = Run(ends->slave_path, {"download-db", data_home_ + "/b.bin"}, "b");
+    b = RunOn(ends->slave_path, {"download-db", data_home_ + "/b.bin"}, "b");
   });
   run_a.join();
   run_b.join();
@@ -84,7 +69,7 @@ TEST_F(DatabaseFiles, DownloadWritesTheImageItReadNotDldbBin) {
   StartDevice(Holding(image));
   std::filesystem::create_directories(data_home_ + "/Varnelco/Tessor Series");
   std::filesystem::create_symlink("/dev/null", DataFile("DLDB.bin"));
-  const auto r = Run(slave_path_, {"download-db", data_home_ + "/back.bin"});
+  const auto r = RunOn(slave_path_, {"download-db", data_home_ + "/back.bin"});
   EXPECT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_EQ(ReadText(data_home_ + "/back.bin"), std::string(image.begin(), image.end()));
 }
@@ -95,13 +80,13 @@ TEST_F(DatabaseFiles, DownloadComparesOnlyWithTheFileNamed) {
   const std::vector<uint8_t> image = MakeImage(12);
   StartDevice(Holding(image));
   WriteFile("Varnelco/Tessor Series/ULDB.bin", MakeImage(3));
-  const auto plain = Run(slave_path_, {"download-db", data_home_ + "/back.bin"});
+  const auto plain = RunOn(slave_path_, {"download-db", data_home_ + "/back.bin"});
   EXPECT_EQ(plain.status, 0) << plain.out << plain.err;
   const std::string said = plain.out + plain.err;
   EXPECT_EQ(said.find("identical"), std::string::npos) << said;
   EXPECT_EQ(said.find("Identical"), std::string::npos) << said;
-  const auto compared = Run(slave_path_, {"download-db", data_home_ + "/back.bin", "--compare",
-                                          WriteFile("image.bin", image)});
+  const auto compared = RunOn(slave_path_, {"download-db", data_home_ + "/back.bin", "--compare",
+                                            WriteFile("image.bin", image)});
   EXPECT_EQ(compared.status, 0) << compared.out << compared.err;
   EXPECT_EQ(compared.out.find("not identical"), std::string::npos) << compared.out;
   EXPECT_NE(compared.out.find("They are Identical !!"), std::string::npos) << compared.out;

@@ -1,17 +1,15 @@
 // Each setting the device refuses ends tessorctl with that setting's own
 // result code, 21 to 26.
 #include <poll.h>
-#include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <thread>
 
-#include "device_fixture.h"
 #include "engine/framing.h"
 #include "pty_pair.h"
-#include "run_program.h"
+#include "tessorctl_fixture.h"
 
 namespace tessor {
 namespace {
@@ -87,14 +85,7 @@ class RewritingLine {
   std::thread thread_;
 };
 
-class RefusalCodes : public test::DeviceFixture {
- protected:
-  void SetUp() override {
-    DeviceFixture::SetUp();
-    ::setenv("TESSOR_TIMING_SCALE", "0.5", 1);
-    ::setenv("XDG_CONFIG_HOME", (data_home_ + "/config").c_str(), 1);
-  }
-};
+class RefusalCodes : public test::TessorctlFixture {};
 
 TEST_F(RefusalCodes, EachRefusedSettingExitsWithItsCode) {
   const struct {
@@ -121,9 +112,7 @@ TEST_F(RefusalCodes, EachRefusedSettingExitsWithItsCode) {
     StartDevice(devsim::Scenario{});
     RewritingLine line(slave_path_, c.accepted, c.refused);
     ASSERT_TRUE(line.ok());
-    std::vector<std::string> args = {TESSORCTL, c.args[0], "--port", line.host_path()};
-    args.insert(args.end(), c.args.begin() + 1, c.args.end());
-    const test::ProgramResult r = test::RunProgram(args, data_home_ + "/run");
+    const test::ProgramResult r = RunOn(line.host_path(), c.args);
     EXPECT_EQ(r.status, c.code) << r.out << r.err;
     EXPECT_NE(sim_->TranscriptText().find(c.accepted), std::string::npos)
         << "the device accepted; the line made it a refusal";
