@@ -237,4 +237,23 @@ void FileConversionTest::HandOffFailureShowsTheSystemsReasonAndDownloads() {
   QVERIFY(QFile::exists(QDir(folder).filePath("00000_70314.nmea")));
 }
 
+// A selection of no bytes has no share to show: the percent stays at its least.
+void FileConversionTest::EmptyTrackStaysAtZeroPercent() {
+  UiRig rig;
+  rig.StartDevice(Tracks({GeneratedTrack(70314, 1, 0)}));
+  ConnectLogger(rig);
+  if (QTest::currentTestFailed()) return;
+  const QString folder = rig.dir.filePath("nmea");
+  CDlgFileConversion& p = ShowConversion(rig, folder);
+  QCOMPARE(Items(p.log_list()), QStringList({"0_70314"}));
+  p.log_list()->item(0)->setSelected(true);
+  p.start_button()->click();
+  QCOMPARE(p.total()->text(), QString("00000000"));
+  QTRY_VERIFY_WITH_TIMEOUT(!p.timer_active(), kDeviceWaitMs);
+  QCOMPARE(p.selection_total(), 0u);
+  QCOMPARE(p.percent()->text(), QString("00%"));
+  QCOMPARE(p.received()->text(), QString("00000000"));
+  QVERIFY(rig.messages.empty());
+}
+
 }  // namespace tessor::test

@@ -33,6 +33,7 @@ class FileConversionTest : public QObject {
   void PhotoToolNeedsAToolThenStartsIt();
   void DisconnectEmptiesTheFileListAndStopsTheTimer();
   void HandOffFailureShowsTheSystemsReasonAndDownloads();
+  void EmptyTrackStaysAtZeroPercent();
 };
 
 class ShowAllPagesTest : public QObject {
