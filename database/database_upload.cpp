@@ -8,6 +8,7 @@
 #include "database/data_folder.h"
 #include "database/file_io.h"
 #include "database/image_validation.h"
+#include "database/number_text.h"
 #include "engine/device_engine.h"
 #include "engine/serial_port.h"
 #include "engine/string_table.h"
@@ -133,9 +134,7 @@ void CDeviceEngine::UploadDatabase() {
   }
   const double minutes =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / 60.0;
-  char line[64];
-  std::snprintf(line, sizeof line, "%s %.1f min", "Upload Time:", minutes);
-  ReportStatusText(line);
+  ReportStatusText(FormatNumbers("Upload Time: %.1f min", minutes));
   upload_succeeded = true;
   ReportStatusText("Finished uploading VELD Data.");
   PostNotification(WM_DEV_OPERATION_END, 0, 0);

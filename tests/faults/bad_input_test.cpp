@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "part_files.h"
 #include "run_program.h"
 
 namespace tessor {
@@ -272,7 +273,7 @@ TEST_F(BadInput, FullDiskLeavesNoHalfWrittenExport) {
   EXPECT_EQ(r.status, 74) << r.out << r.err;
   EXPECT_NE((r.out + r.err).find("File too large"), std::string::npos) << r.out << r.err;
   EXPECT_FALSE(std::filesystem::exists(out)) << "a cut export under the final name";
-  EXPECT_FALSE(std::filesystem::exists(out + ".part")) << "the cut export left behind";
+  EXPECT_FALSE(test::PartFileLeft(out)) << "the cut export left behind";
   // Without the limit the same export is whole.
   const ProgramResult whole = RunCtl({"export-binary-list", list, out}, dir_ + "/run");
   EXPECT_EQ(whole.status, 0) << whole.err;
@@ -291,7 +292,7 @@ TEST_F(BadInput, FullDiskLeavesNoHalfWrittenImage) {
   const ProgramResult r = RunCtl({"build-image", list, out}, dir_ + "/run", false, 4096);
   EXPECT_EQ(r.status, 74) << r.out << r.err;
   EXPECT_FALSE(std::filesystem::exists(out)) << "a cut image under the final name";
-  EXPECT_FALSE(std::filesystem::exists(out + ".part")) << "the cut image left behind";
+  EXPECT_FALSE(test::PartFileLeft(out)) << "the cut image left behind";
   const ProgramResult whole = RunCtl({"build-image", list, out}, dir_ + "/run");
   EXPECT_EQ(whole.status, 0) << whole.err;
   EXPECT_GT(std::filesystem::file_size(out), 4096u);

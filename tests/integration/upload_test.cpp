@@ -1,6 +1,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "comma_locale.h"
 #include "device_fixture.h"
 #include "engine/string_table.h"
 
@@ -80,6 +81,15 @@ TEST_F(Upload, Firmware209SendsBlocksOf128AndTheDeviceHoldsTheImage) {
   EXPECT_TRUE(HasNotification(WM_DEV_PROGRESS, 304, 304));
   EXPECT_TRUE(HasNotification(WM_DEV_OPERATION_END, 0, 0));
   EXPECT_EQ(ReadFile(DataFile("ULDB.bin")), image) << "the upload keeps what it sent";
+}
+
+TEST_F(Upload, StatusLinesKeepTheDecimalPointUnderACommaLocale) {
+  test::CommaLocale comma;
+  if (!comma.active()) GTEST_SKIP() << "no comma-decimal locale could be made";
+  StartDevice(Device(209));
+  RunUpload(MakeImage(15));
+  EXPECT_TRUE(HasLine("Upload Time: 0.0 min"));
+  EXPECT_TRUE(HasLine("Finished uploading VELD Data."));
 }
 
 TEST_F(Upload, Firmware208SendsBlocksOf32WithCdbAcrossThem) {
