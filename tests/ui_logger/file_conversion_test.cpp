@@ -32,6 +32,22 @@ CDlgFileConversion& ShowConversion(UiRig& rig, const QString& folder) {
   return *rig.window->file_conversion_page();
 }
 
+// Connects to a logger holding one track and shows the page over an NMEA
+// folder; nullptr when the connection failed.
+CDlgFileConversion* ConnectedTo(UiRig& rig, const devsim::TrackSource& track,
+                                const QString& folder) {
+  rig.StartDevice(Tracks({track}));
+  ConnectLogger(rig);
+  if (QTest::currentTestFailed()) return nullptr;
+  return &ShowConversion(rig, folder);
+}
+
+// Chooses the first listed track and presses ">".
+void StartFirst(CDlgFileConversion& p) {
+  p.log_list()->item(0)->setSelected(true);
+  p.start_button()->click();
+}
+
 QStringList Items(const QListWidget* list) {
   QStringList items;
   for (int i = 0; i < list->count(); ++i) items << list->item(i)->text();
@@ -187,12 +203,11 @@ void FileConversionTest::PhotoToolNeedsAToolThenStartsIt() {
 
 void FileConversionTest::DisconnectEmptiesTheFileListAndStopsTheTimer() {
   UiRig rig;
-  rig.StartDevice(Tracks({GeneratedTrack(70314, 0, 40)}));
-  ConnectLogger(rig);
-  if (QTest::currentTestFailed()) return;
-  CDlgFileConversion& p = ShowConversion(rig, rig.dir.filePath("nmea"));
-  p.log_list()->item(0)->setSelected(true);
-  p.start_button()->click();
+  CDlgFileConversion* page =
+      ConnectedTo(rig, GeneratedTrack(70314, 0, 40), rig.dir.filePath("nmea"));
+  if (page == nullptr) return;
+  CDlgFileConversion& p = *page;
+  StartFirst(p);
   QTRY_VERIFY_WITH_TIMEOUT(!p.timer_active(), kDeviceWaitMs);
   QCOMPARE(p.nmea_list()->count(), 1);
   QCOMPARE(p.received()->text(), QString("00000480"));
@@ -214,9 +229,10 @@ void FileConversionTest::DisconnectEmptiesTheFileListAndStopsTheTimer() {
 
 void FileConversionTest::HandOffFailureShowsTheSystemsReasonAndDownloads() {
   UiRig rig;
-  rig.StartDevice(Tracks({GeneratedTrack(70314, 0, 20)}));
-  ConnectLogger(rig);
-  if (QTest::currentTestFailed()) return;
+  const QString folder = rig.dir.filePath("nmea");
+  CDlgFileConversion* page = ConnectedTo(rig, GeneratedTrack(70314, 0, 20), folder);
+  if (page == nullptr) return;
+  CDlgFileConversion& p = *page;
   // A file where the photo client's settings folder belongs.
   const QString settings_file = QSettings("locr", "LocrClient").fileName();
   const QString blocked = QFileInfo(settings_file).absolutePath();
@@ -224,10 +240,7 @@ void FileConversionTest::HandOffFailureShowsTheSystemsReasonAndDownloads() {
   QFile blocker(blocked);
   QVERIFY(blocker.open(QIODevice::WriteOnly));
   blocker.close();
-  const QString folder = rig.dir.filePath("nmea");
-  CDlgFileConversion& p = ShowConversion(rig, folder);
-  p.log_list()->item(0)->setSelected(true);
-  p.start_button()->click();
+  StartFirst(p);
   QVERIFY(QFile::remove(blocked));
   QCOMPARE(rig.messages.size(), size_t{1});
   QCOMPARE(rig.messages[0].caption, QString("Error"));
@@ -240,14 +253,12 @@ void FileConversionTest::HandOffFailureShowsTheSystemsReasonAndDownloads() {
 // A selection of no bytes has no share to show: the percent stays at its least.
 void FileConversionTest::EmptyTrackStaysAtZeroPercent() {
   UiRig rig;
-  rig.StartDevice(Tracks({GeneratedTrack(70314, 1, 0)}));
-  ConnectLogger(rig);
-  if (QTest::currentTestFailed()) return;
-  const QString folder = rig.dir.filePath("nmea");
-  CDlgFileConversion& p = ShowConversion(rig, folder);
+  CDlgFileConversion* page =
+      ConnectedTo(rig, GeneratedTrack(70314, 1, 0), rig.dir.filePath("nmea"));
+  if (page == nullptr) return;
+  CDlgFileConversion& p = *page;
   QCOMPARE(Items(p.log_list()), QStringList({"0_70314"}));
-  p.log_list()->item(0)->setSelected(true);
-  p.start_button()->click();
+  StartFirst(p);
   QCOMPARE(p.total()->text(), QString("00000000"));
   QTRY_VERIFY_WITH_TIMEOUT(!p.timer_active(), kDeviceWaitMs);
   QCOMPARE(p.selection_total(), 0u);
