@@ -91,7 +91,7 @@ TEST(TrackDate, EveryDayOfAYearFollowsTheCalendar) {
   ASSERT_EQ(out.rmc_dates.size(), 366u);
   int month = 1, day = 1, year = 7;
   for (size_t i = 0; i < out.rmc_dates.size(); ++i) {
-    char expected[8];
+    char expected[40];
     std::snprintf(expected, sizeof expected, "%02d%02d%02d", day, month, year);
     ASSERT_EQ(out.rmc_dates[i], expected) << "point " << i;
     if (++day > lengths[month - 1]) day = 1, month = month % 12 + 1, year += month == 1;
