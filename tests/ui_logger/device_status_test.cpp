@@ -114,11 +114,15 @@ void DeviceStatusTest::EraseFromTheQuestionToFinished() {
   QCOMPARE(SentCount(rig, 109), 0);
 
   answer = true;
+  // The erase goes on until the test has seen it running, however slow the machine.
+  rig.sim->HoldBusy(true);
   p.erase_button()->click();
   QTRY_VERIFY_WITH_TIMEOUT(p.erase_running(), kDeviceWaitMs);
   QVERIFY(!p.erase_button()->isEnabled());
   QCOMPARE(rig.window->operationRunning, 1u);
   QTRY_VERIFY_WITH_TIMEOUT(p.elapsed()->text().startsWith(LoadText(171) + " "), kDeviceWaitMs);
+  QVERIFY(p.erase_running());
+  rig.sim->HoldBusy(false);
   QTRY_COMPARE_WITH_TIMEOUT(p.elapsed()->text(), LoadText(170), kDeviceWaitMs);
   SetQuestionHandler({});
   QCOMPARE(SentCount(rig, 109), 1);
@@ -130,9 +134,6 @@ void DeviceStatusTest::EraseFromTheQuestionToFinished() {
 void DeviceStatusTest::PageShownDuringADownloadShows113AndKeepsButtonsOff() {
   devsim::Scenario s = Logger(40, 0);
   s.tracks.push_back(GeneratedTrack(70314, 2, 700));
-  // The logger is busy for its first requests: the download is sure to be
-  // running while the page is looked at, however slow the machine.
-  s.faults.busy.push_back({102, 10});
   UiRig rig;
   rig.StartDevice(s, true);
   ConnectLogger(rig);
@@ -142,7 +143,12 @@ void DeviceStatusTest::PageShownDuringADownloadShows113AndKeepsButtonsOff() {
   ShowPage(rig, CDataDownloader::kPageFileConversion);
   CDlgFileConversion& f = *rig.window->file_conversion_page();
   f.log_list()->item(0)->setSelected(true);
+  // The logger stays busy until the page has been looked at: the download is
+  // surely running meanwhile, however slow the machine.
+  rig.sim->HoldBusy(true);
   f.start_button()->click();
+  QTRY_VERIFY_WITH_TIMEOUT(rig.sim->TranscriptText().find("$PKVN102,") != std::string::npos,
+                           kDeviceWaitMs);
   QTRY_VERIFY_WITH_TIMEOUT(!rig.engine->ignore_blocks.load(), kDeviceWaitMs);
   ShowPage(rig, CDataDownloader::kPageDeviceStatus);
   CDlgDeviceStatus& p = *rig.window->device_status_page();
@@ -152,6 +158,7 @@ void DeviceStatusTest::PageShownDuringADownloadShows113AndKeepsButtonsOff() {
   QCOMPARE(p.interval()->text(), QString("015"));
   QVERIFY(p.by_time()->isChecked());
   QVERIFY(!rig.engine->ignore_blocks.load());
+  rig.sim->HoldBusy(false);
   QTRY_VERIFY_WITH_TIMEOUT(!f.timer_active(), kDeviceWaitMs);
   QCOMPARE(f.nmea_list()->count(), 1);
 }

@@ -157,7 +157,8 @@ void Simulator::Process(const Pending& p, Clock::time_point now) {
   Reply reply;
   {
     std::lock_guard<std::mutex> lock(model_mutex_);
-    reply = handler_.Handle(*command, now < erase_end_);
+    const bool held = hold_busy_.load() && command->number == 102;
+    reply = handler_.Handle(*command, now < erase_end_ || held);
   }
   if (const auto delay = faults_.LateAnswer(command->number)) {
     late_.emplace(now + *delay, std::move(reply.sentences));
@@ -181,6 +182,7 @@ void Simulator::Process(const Pending& p, Clock::time_point now) {
 }
 
 void Simulator::RunTimers(Clock::time_point now) {
+  if (hold_busy_.load() && now < erase_end_) erase_end_ = now + kEraseReportEvery * 2;
   while (next_erase_report_ < erase_end_ && next_erase_report_ <= now) {
     QueueSentences({TextAnswer("$PSRFTXTErase now")}, now);
     next_erase_report_ += kEraseReportEvery;

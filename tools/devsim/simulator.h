@@ -47,6 +47,10 @@ class Simulator {
   std::vector<uint8_t> LogDump() const;
   std::string TranscriptText() const { return transcript_.Text(); }
   uint32_t bad_checksums() const { return transcript_.bad_checksums(); }
+  // Keeps the device busy with its long work until released: track requests
+  // are answered with the busy report and an erase under way goes on. Lets a
+  // test look at a host while an operation is surely still running.
+  void HoldBusy(bool hold) { hold_busy_ = hold; }
 
  private:
   struct Pending {
@@ -104,6 +108,7 @@ class Simulator {
   std::thread thread_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> vanished_{false};
+  std::atomic<bool> hold_busy_{false};
   std::mutex finished_mutex_;
   std::condition_variable finished_cv_;
   bool finished_ = false;
