@@ -103,7 +103,7 @@ TEST_F(ProgramTest, ServesAScenarioAndWritesDumpsOnSigterm) {
   EXPECT_EQ(client.Ask("$PKVN999,40,AABBCC00DD")->text, "$LOG999,40,1,DD");
 
   kill(pid_, SIGTERM);
-  EXPECT_EQ(WaitExit(milliseconds(5000)), 0);
+  EXPECT_EQ(WaitExit(milliseconds(30000)), 0);
   EXPECT_EQ(ReadAll(dir_ / "db.bin"),
             "%CDB" + std::string(36, '\x01') + std::string("\xAA\xBB\xCC\x00", 4));
   EXPECT_EQ(ReadAll(dir_ / "log.bin"), std::string(24, '\x07'));
@@ -123,13 +123,13 @@ TEST_F(ProgramTest, OnceEndsWhenTheHostClosesThePort) {
     EXPECT_EQ(client.Ask("$PKVN004")->text, "$LOG004,1");
     EXPECT_EQ(WaitExit(milliseconds(200)), -1);  // still serving while the port is open
   }
-  EXPECT_EQ(WaitExit(milliseconds(5000)), 0);
+  EXPECT_EQ(WaitExit(milliseconds(30000)), 0);
 }
 
 TEST_F(ProgramTest, RefusesABadScenario) {
   std::ofstream(dir_ / "s.json") << "[1, 2]";
   EXPECT_EQ(Start({"--scenario", (dir_ / "s.json").string()}), "");
-  EXPECT_EQ(WaitExit(milliseconds(5000)), 1);
+  EXPECT_EQ(WaitExit(milliseconds(30000)), 1);
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ class SerialLink : public ::testing::Test {
 
   // The pty hands bytes over asynchronously; wait until the driver holds them.
   bool WaitQueued(long count) {
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 1000; ++i) {
       if (engine_.port.QueuedBytes() >= count) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
