@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "database/image_validation.h"
+#include "database/number_text.h"
 #include "tools/cli/cli_output.h"
 #include "tools/cli/device_session.h"
 
@@ -33,10 +34,9 @@ double Degrees(float radians) {
 
 int Info(DeviceSession& s) {
   CDeviceEngine& e = s.engine();
-  char coverage[160];
-  std::snprintf(coverage, sizeof coverage, "%.6f,%.6f,%.6f,%.6f", Degrees(e.coverage.min_longitude),
-                Degrees(e.coverage.min_latitude), Degrees(e.coverage.max_longitude),
-                Degrees(e.coverage.max_latitude));
+  const std::string coverage = FormatNumbers(
+      "%.6f,%.6f,%.6f,%.6f", Degrees(e.coverage.min_longitude), Degrees(e.coverage.min_latitude),
+      Degrees(e.coverage.max_longitude), Degrees(e.coverage.max_latitude));
   size_t tracks;
   {
     std::lock_guard<std::mutex> lock(e.headers_mutex);

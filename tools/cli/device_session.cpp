@@ -6,6 +6,7 @@
 #include <iostream>
 #include <thread>
 
+#include "database/number_text.h"
 #include "engine/timing.h"
 #include "tools/cli/cli_output.h"
 #include "tools/cli/port_lookup.h"
@@ -61,7 +62,7 @@ DeviceSession::DeviceSession(bool progress_lines) : observer_(ProgressKind(progr
   engine_.SetObserver(&observer_);
   if (const char* scale = std::getenv("TESSOR_TIMING_SCALE")) {
     // Lets tests and the demo run the protocol's pauses faster.
-    const double factor = std::atof(scale);
+    const double factor = LeadingNumber(scale).value_or(0);
     if (factor > 0 && factor <= 1) TimingScale::Set(factor);
   }
 }
