@@ -78,7 +78,8 @@ inline bool SetCommaLocale() {
 }  // namespace detail
 
 // While alive, the process locale (C and C++) is the comma locale; the
-// previous one comes back afterwards. Check active() and skip otherwise.
+// previous one comes back afterwards. A test fails when active() is false:
+// without the locale it would prove nothing.
 class CommaLocale {
  public:
   CommaLocale() : previous_(std::setlocale(LC_ALL, nullptr)), previous_cpp_(std::locale()) {
