@@ -2,6 +2,7 @@
 #include <chrono>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 #include "engine/device_engine.h"
 #include "engine/field_reader.h"
@@ -355,7 +356,8 @@ void CDeviceEngine::StoreReadAnswer(std::string_view text) {
 
 std::string CDeviceEngine::TakeReadAnswer() {
   std::lock_guard<std::mutex> lock(read_answer_mutex_);
-  return std::move(read_answer_);
+  // Taken answers leave nothing behind: an empty text means none is waiting.
+  return std::exchange(read_answer_, std::string());
 }
 
 std::string CDeviceEngine::position_text() const {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <thread>
 
 #include "engine/framing.h"
@@ -49,7 +50,7 @@ class RewritingLine {
       char buffer[4096];
       if (p[0].revents & POLLIN) {
         const ssize_t n = ::read(host_.master(), buffer, sizeof buffer);
-        if (n > 0) WriteAll(device_, std::string(buffer, static_cast<size_t>(n)));
+        if (n > 0) WriteAll(device_, std::string(buffer, static_cast<size_t>(n)), stop_);
       }
       if (p[1].revents & POLLIN) {
         const ssize_t n = ::read(device_, buffer, sizeof buffer);
@@ -61,16 +62,20 @@ class RewritingLine {
         from_device.erase(0, end + 1);
         for (size_t at = whole.find(from_); at != std::string::npos; at = whole.find(from_, at))
           whole.replace(at, from_.size(), to_);
-        WriteAll(host_.master(), whole);
+        WriteAll(host_.master(), whole, stop_);
       }
     }
   }
 
-  static void WriteAll(int fd, const std::string& bytes) {
-    for (size_t done = 0; done < bytes.size();) {
+  // Gives up when told to stop or when the line is gone, so the relay's
+  // thread always ends.
+  static void WriteAll(int fd, const std::string& bytes, const std::atomic<bool>& stop) {
+    for (size_t done = 0; done < bytes.size() && !stop.load();) {
       const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
       if (n > 0) {
         done += static_cast<size_t>(n);
+      } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+        return;
       } else {
         pollfd p{fd, POLLOUT, 0};
         ::poll(&p, 1, 20);
