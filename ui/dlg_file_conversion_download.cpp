@@ -7,7 +7,6 @@
 #include <QSettings>
 #include <QTimer>
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <set>
 
@@ -56,8 +55,9 @@ void CDlgFileConversion::HandOff(const QByteArray& folder) {
 QString CDlgFileConversion::HandOffError(const QSettings& locr) {
   const int error = FileWriteError(locr.fileName());
   if (error != 0) return SystemErrorText(error);
+  // No system reason could be found: say what failed without inventing one.
   return locr.status() == QSettings::FormatError ? QString("Not a settings file")
-                                                 : SystemErrorText(EIO);
+                                                 : QString("The settings could not be written");
 }
 
 // Marks the chosen tracks for the download; false when none is left to take.
