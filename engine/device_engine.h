@@ -207,6 +207,11 @@ class CDeviceEngine {
   std::atomic<bool> upload_succeeded{false};
   std::atomic<bool> download_succeeded{false};
   std::atomic<int> tracks_lost{0};
+  // Selected tracks of the last track download that did not end in a whole
+  // file (lost, refused, stopped or never reached), and whether a track file
+  // could not be created or written.
+  std::atomic<int> tracks_unfinished{0};
+  std::atomic<bool> track_file_failed{false};
   std::vector<std::string> files_written;  // guarded by headers_mutex
   std::atomic<int> erasing{0};
   bool device_name_present = false;
@@ -269,7 +274,8 @@ class CDeviceEngine {
   TrackOutcome DownloadTrack(int index, const TrackHeaderRecord& h, uint32_t record_size);
   bool NextRequest(uint32_t start_address, uint32_t total, uint32_t record_size);
   bool OpenTrackFile(int index, uint32_t header_value);
-  void FinishTrackFile(bool keep);
+  // Keeps or removes the part file; true when the file is in place under its name.
+  bool FinishTrackFile(bool keep, bool list = true);
   bool RereadHeader(int index, int* retries, bool* skip);
   void ReportTrackLost(int index);
   void FillMissing(uint32_t total);

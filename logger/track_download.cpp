@@ -42,21 +42,30 @@ bool CDeviceEngine::OpenTrackFile(int index, uint32_t header_value) {
   track_file_path = output_folder.empty() ? name : output_folder + "/" + name;
   track_file_ = std::fopen((track_file_path + ".part").c_str(), "wb");
   if (track_file_ != nullptr) return true;
+  track_file_failed = true;
   ShowMessage(track_file_path + ": " + std::strerror(errno));
   return false;
 }
 
-void CDeviceEngine::FinishTrackFile(bool keep) {
-  const bool written = track_file_ != nullptr && std::fflush(track_file_) == 0;
+// A listed file holds the track's data; a refused track's empty file stays
+// on disk but is not listed as written.
+bool CDeviceEngine::FinishTrackFile(bool keep, bool list) {
+  // A write that failed on the way (a full disk) leaves the stream's error set.
+  const bool written =
+      track_file_ != nullptr && std::fflush(track_file_) == 0 && !std::ferror(track_file_);
   CloseTrackFile();
   const std::string part = track_file_path + ".part";
   if (keep && written && std::rename(part.c_str(), track_file_path.c_str()) == 0) {
     std::lock_guard<std::mutex> lock(headers_mutex);
-    files_written.push_back(track_file_path);
-    return;
+    if (list) files_written.push_back(track_file_path);
+    return true;
   }
-  if (keep) ReportStatusText("Can not write " + track_file_path + ": " + std::strerror(errno));
+  if (keep) {
+    track_file_failed = true;
+    ReportStatusText("Can not write " + track_file_path + ": " + std::strerror(errno));
+  }
   std::remove(part.c_str());
+  return false;
 }
 
 // Reads the header again before the track. False ends the download; skip is
@@ -246,6 +255,7 @@ CDeviceEngine::TrackOutcome CDeviceEngine::DownloadTrack(int index, const TrackH
 void CDeviceEngine::DownloadTracks() {
   transfer.overall_received = 0;
   tracks_lost = 0;
+  track_file_failed = false;
   {
     std::lock_guard<std::mutex> lock(headers_mutex);
     files_written.clear();
@@ -260,6 +270,10 @@ void CDeviceEngine::DownloadTracks() {
     std::lock_guard<std::mutex> lock(headers_mutex);
     headers = track_headers;
   }
+  int unfinished = static_cast<int>(
+      std::count_if(headers.begin(), headers.end(),
+                    [](const TrackHeaderRecord& h) { return h.valid && h.selected; }));
+  tracks_unfinished = unfinished;
   for (int i = 0; i < static_cast<int>(headers.size()); ++i) {
     const TrackHeaderRecord& h = headers[i];
     if (!h.valid || !h.selected) continue;
@@ -270,12 +284,15 @@ void CDeviceEngine::DownloadTracks() {
       break;
     }
     if (skip) {
-      FinishTrackFile(true);  // the refused track's file stays, empty
+      FinishTrackFile(true, false);  // the refused track's file stays, empty
       continue;
     }
     if (RecordSize(h.record_format) != 0) record_size = RecordSize(h.record_format);
     const TrackOutcome outcome = DownloadTrack(i, h, record_size);
-    FinishTrackFile(outcome != TrackOutcome::kStopped);
+    const bool kept = FinishTrackFile(outcome != TrackOutcome::kStopped);
+    if (kept && outcome == TrackOutcome::kComplete && link_flag.load()) {
+      tracks_unfinished = --unfinished;
+    }
     {
       std::lock_guard<std::mutex> lock(headers_mutex);
       if (static_cast<size_t>(i) < track_headers.size()) track_headers[i].selected = 0;

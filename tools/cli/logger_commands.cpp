@@ -71,7 +71,9 @@ int DownloadTracks(DeviceSession& s, const LoggerOptions& o) {
     files = e.files_written;
   }
   for (const std::string& f : files) PrintStatus(f);
-  return e.tracks_lost.load() > 0 ? kExitDeviceFailed : kExitOk;
+  if (e.track_file_failed.load()) return kExitCannotWrite;
+  if (e.tracks_lost.load() > 0 || e.tracks_unfinished.load() > 0) return kExitDeviceFailed;
+  return kExitOk;
 }
 
 int EraseLog(DeviceSession& s) {
