@@ -6,6 +6,7 @@
 
 #include "engine/timing.h"
 #include "tools/cli/cli_output.h"
+#include "tools/cli/decimal_options.h"
 #include "tools/cli/device_session.h"
 
 namespace tessor::cli {
@@ -96,8 +97,8 @@ int AlertRanges(DeviceSession& s, const AlertOptions& o) {
 CLI::Validator Hundreds(int low, int high) {
   return CLI::Validator(
       [low, high](std::string& text) -> std::string {
-        const int value = std::atoi(text.c_str());
-        if (value < low || value > high || value % 100 != 0) {
+        const auto value = ParseDecimal(text);
+        if (!value || *value < low || *value > high || *value % 100 != 0) {
           return "must be a multiple of 100 from " + std::to_string(low) + " to " +
                  std::to_string(high);
         }
@@ -114,13 +115,13 @@ void AddAlertCommands(CLI::App& app, int& exit_status) {
       "alert-ranges", "print the alert ranges, or set new ones with the desktop page's rules");
   sub->add_option("--port", o->port, "COM number (COM3 or 3) or device path");
   sub->add_flag("--progress", o->progress, "print 'progress DONE/TOTAL' lines on standard error");
-  CLI::Option* critical = sub->add_option("--critical", o->critical, "critical range in metres")
-                              ->check(CLI::Number)
-                              ->check(Hundreds(200, 1800));
+  CLI::Option* critical =
+      AddDecimal(sub, "--critical", &o->critical, "critical range in metres: 200, 300, ... 1800",
+                 Hundreds(200, 1800));
   CLI::Option* notification =
-      sub->add_option("--notification", o->notification, "notification range in metres")
-          ->check(CLI::Number)
-          ->check(Hundreds(400, 2000));
+      AddDecimal(sub, "--notification", &o->notification,
+                 "notification range in metres: 400, 500, ... 2000, above the critical range",
+                 Hundreds(400, 2000));
   critical->needs(notification);
   notification->needs(critical);
   sub->callback([o, &exit_status] {

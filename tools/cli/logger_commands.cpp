@@ -7,6 +7,7 @@
 
 #include "logger/nmea_conversion.h"
 #include "tools/cli/cli_output.h"
+#include "tools/cli/decimal_options.h"
 #include "tools/cli/device_commands.h"
 #include "tools/cli/device_session.h"
 
@@ -144,7 +145,9 @@ void AddLoggerCommands(CLI::App& app, int& exit_status) {
   CLI::App* download = app.add_subcommand("download-tracks", "download tracks into NMEA files");
   AddCommon(download, *o);
   download->add_option("--out", o->out, "output folder")->required()->check(CLI::ExistingDirectory);
-  download->add_option("--track", o->tracks, "track index (repeatable; all valid ones by default)");
+  AddDecimals(download, "--track", &o->tracks,
+              "track index as 'tracks' lists it (repeatable; all valid tracks by default)",
+              DecimalRange(0, 65535));
   OnDevice(download, o, exit_status, DownloadTracks);
 
   CLI::App* erase = app.add_subcommand("erase-log", "erase the log and wait for the end");
@@ -158,8 +161,14 @@ void AddLoggerCommands(CLI::App& app, int& exit_status) {
   config->add_option("--log-type", o->log_type)
       ->required()
       ->check(CLI::IsMember({"time", "distance"}));
-  config->add_option("--interval", o->interval)->required();
-  config->add_option("--data-type", o->data_type)->required()->check(CLI::Range(0, 2));
+  AddDecimal(config, "--interval", &o->interval,
+             "seconds (--log-type time) or metres (--log-type distance) between points, 1 to 60",
+             DecimalRange(1, 60))
+      ->required();
+  AddDecimal(config, "--data-type", &o->data_type,
+             "fields each record holds: 0, 1 or 2 (records of 12, 16 or 20 bytes)",
+             DecimalRange(0, 2))
+      ->required();
   config->add_option("--memory-full", o->memory_full)
       ->required()
       ->check(CLI::IsMember({"overwrite", "stop"}));
@@ -173,12 +182,17 @@ void AddLoggerCommands(CLI::App& app, int& exit_status) {
 
   CLI::App* filter = app.add_subcommand("set-speed-filter", "set the speed filter");
   AddCommon(filter, *o);
-  filter->add_option("N", o->speed_filter)->required();
+  AddDecimal(filter, "N", &o->speed_filter, "speed filter value, 0 to 2147483647",
+             DecimalRange(0, 2147483647))
+      ->required();
   OnDevice(filter, o, exit_status, SetSpeedFilter);
 
   CLI::App* convert = app.add_subcommand("convert-log", "convert raw log records into NMEA");
-  convert->add_option("--format", o->format)->required()->check(CLI::Range(0, 2));
-  convert->add_option("--date", o->date, "start date YYMMDD")->required();
+  AddDecimal(convert, "--format", &o->format, "record format: 0, 1 or 2 (12, 16 or 20 bytes)",
+             DecimalRange(0, 2))
+      ->required();
+  AddDecimal(convert, "--date", &o->date, "date of the track's first point, YYMMDD", YyMmDdDate())
+      ->required();
   convert->add_option("IN", o->in)->required();
   convert->add_option("OUT", o->out)->required();
   convert->callback([o, &exit_status] { exit_status = ConvertLog(*o); });

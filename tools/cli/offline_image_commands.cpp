@@ -13,6 +13,7 @@
 #include "database/map_arrangement.h"
 #include "database/number_text.h"
 #include "tools/cli/cli_output.h"
+#include "tools/cli/decimal_options.h"
 
 namespace tessor::cli {
 
@@ -128,8 +129,9 @@ void AddImageCommands(CLI::App& app, int& exit_status) {
   build->add_option("output", args->output, "image to write")->required();
   build->add_option("--cell-km", args->cell_km, "cell size in km (default 5)")
       ->check(CLI::IsMember({1.0, 2.0, 3.0, 5.0, 10.0}));
-  build->add_option("--capacity", args->capacity, "device flash size in bytes (default 2097152)")
-      ->check(CLI::Range(1u, 4294967295u));
+  AddDecimal(build, "--capacity", &args->capacity,
+             "device flash size in bytes, 1 to 4294967295 (default 2097152)",
+             DecimalRange(1, 4294967295));
   build->callback([args, &exit_status] { exit_status = RunBuildImage(*args); });
 }
 
