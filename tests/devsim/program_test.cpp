@@ -126,6 +126,11 @@ TEST_F(ProgramTest, OnceEndsWhenTheHostClosesThePort) {
   EXPECT_EQ(WaitExit(milliseconds(30000)), 0);
 }
 
+TEST_F(ProgramTest, HelpNamesEveryOptionAndExitsZero) {
+  EXPECT_EQ(Start({"--help"}).rfind("usage: tessor-devsim", 0), 0u);
+  EXPECT_EQ(WaitExit(milliseconds(30000)), 0);
+}
+
 TEST_F(ProgramTest, RefusesABadScenario) {
   std::ofstream(dir_ / "s.json") << "[1, 2]";
   EXPECT_EQ(Start({"--scenario", (dir_ / "s.json").string()}), "");

@@ -113,7 +113,7 @@ void AddAlertCommands(CLI::App& app, int& exit_status) {
   auto o = std::make_shared<AlertOptions>();
   CLI::App* sub = app.add_subcommand(
       "alert-ranges", "print the alert ranges, or set new ones with the desktop page's rules");
-  sub->add_option("--port", o->port, "COM number (COM3 or 3) or device path");
+  sub->add_option("--port", o->port, kPortHelp);
   sub->add_flag("--progress", o->progress, "print 'progress DONE/TOTAL' lines on standard error");
   CLI::Option* critical =
       AddDecimal(sub, "--critical", &o->critical, "critical range in metres: 200, 300, ... 1800",

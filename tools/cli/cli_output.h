@@ -14,6 +14,11 @@ inline constexpr int kExitBadInput = 65;
 inline constexpr int kExitDeviceFailed = 66;
 inline constexpr int kExitCannotWrite = 74;
 
+// The help text of every device subcommand's --port.
+inline constexpr const char* kPortHelp =
+    "COM number (COM3 or 3) or device path (/dev/ttyUSB0); default: the port the desktop "
+    "program saved";
+
 // Message boxes of the core go to standard error as "message: TEXT".
 void InstallMessagePrinter();
 // One status line on standard output.

@@ -20,7 +20,7 @@ struct DeviceOptions {
 };
 
 void AddCommon(CLI::App* sub, DeviceOptions& o) {
-  sub->add_option("--port", o.port, "COM number (COM3 or 3) or device path");
+  sub->add_option("--port", o.port, kPortHelp);
   sub->add_flag("--progress", o.progress, "print 'progress DONE/TOTAL' lines on standard error");
 }
 

@@ -31,7 +31,7 @@ struct LoggerOptions {
 };
 
 void AddCommon(CLI::App* sub, LoggerOptions& o) {
-  sub->add_option("--port", o.port, "COM number (COM3 or 3) or device path");
+  sub->add_option("--port", o.port, kPortHelp);
   sub->add_flag("--progress", o.progress, "print 'progress DONE/TOTAL' lines on standard error");
 }
 
@@ -193,8 +193,10 @@ void AddLoggerCommands(CLI::App& app, int& exit_status) {
       ->required();
   AddDecimal(convert, "--date", &o->date, "date of the track's first point, YYMMDD", YyMmDdDate())
       ->required();
-  convert->add_option("IN", o->in)->required();
-  convert->add_option("OUT", o->out)->required();
+  convert
+      ->add_option("IN", o->in, "raw log records: the bytes of one track as the logger holds them")
+      ->required();
+  convert->add_option("OUT", o->out, "NMEA file to write")->required();
   convert->callback([o, &exit_status] { exit_status = ConvertLog(*o); });
 }
 

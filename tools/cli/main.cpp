@@ -1,12 +1,31 @@
 // tessorctl: every job of the desktop program without a window, on the same core.
 
 #include <CLI/CLI.hpp>
+#include <iostream>
+#include <string>
 
 #include "tools/cli/alert_commands.h"
 #include "tools/cli/cli_output.h"
 #include "tools/cli/device_commands.h"
 #include "tools/cli/offline_commands.h"
 #include "tools/cli/port_lookup.h"
+
+namespace {
+
+// A first word that is no subcommand gets the list of those there are.
+bool NameUnknownSubcommand(CLI::App& app, int argc, char** argv) {
+  if (argc < 2 || argv[1][0] == '-') return false;
+  std::string names;
+  for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; })) {
+    if (sub->get_name() == argv[1]) return false;
+    names += " " + sub->get_name();
+  }
+  std::cerr << "tessorctl: unknown subcommand '" << argv[1] << "'; the subcommands are:" << names
+            << "\n";
+  return true;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   using namespace tessor::cli;
@@ -31,7 +50,7 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    app.exit(e);
+    if (!NameUnknownSubcommand(app, argc, argv)) app.exit(e);
     return kExitUsage;
   }
   return exit_status;

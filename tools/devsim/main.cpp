@@ -24,12 +24,26 @@ struct CommandLine {
   std::optional<fs::path> scenario, link, dump_db, dump_log, transcript;
   bool pace = true;
   bool once = false;
+  bool help = false;
 };
 
-void Usage() {
-  std::cerr << "usage: tessor-devsim [--scenario FILE.json] [--link PATH] [--no-pace] [--once]\n"
-               "                     [--dump-db FILE] [--dump-log FILE] [--transcript FILE]\n";
-}
+constexpr const char* kUsage =
+    "usage: tessor-devsim [--scenario FILE.json] [--link PATH] [--no-pace] [--once]\n"
+    "                     [--dump-db FILE] [--dump-log FILE] [--transcript FILE]\n";
+
+constexpr const char* kOptions =
+    "A simulated detector/logger on a pseudo-terminal; prints the port's path first.\n"
+    "  --scenario FILE.json  the device to simulate (default: a detector-logger with\n"
+    "                        firmware 209, 2 MiB of database memory, no tracks)\n"
+    "  --link PATH           also make PATH a symbolic link to the port (default: one\n"
+    "                        in the per-user ports folder the desktop program lists)\n"
+    "  --no-pace             send at once instead of at 57600 baud\n"
+    "  --once                end after a host has opened and closed the port once\n"
+    "  --dump-db FILE        on exit, write the database memory\n"
+    "  --dump-log FILE       on exit, write the log memory\n"
+    "  --transcript FILE     on exit, write both directions with millisecond times\n"
+    "  -h, --help            print this help and exit\n"
+    "Runs until SIGINT or SIGTERM.\n";
 
 std::optional<CommandLine> ParseArguments(int argc, char** argv) {
   CommandLine c;
@@ -55,6 +69,8 @@ std::optional<CommandLine> ParseArguments(int argc, char** argv) {
       c.pace = false;
     else if (arg == "--once")
       c.once = true;
+    else if (arg == "--help" || arg == "-h")
+      c.help = true;
     else
       ok = false;
     if (!ok) return std::nullopt;
@@ -106,8 +122,12 @@ void Serve(Simulator& simulator, const sigset_t& signals) {
 int main(int argc, char** argv) {
   const auto args = ParseArguments(argc, argv);
   if (!args) {
-    Usage();
+    std::cerr << kUsage;
     return 2;
+  }
+  if (args->help) {
+    std::cout << kUsage << kOptions;
+    return 0;
   }
   Scenario scenario;
   try {
