@@ -1,6 +1,7 @@
 // tessorctl: every job of the desktop program without a window, on the same core.
 
 #include <CLI/CLI.hpp>
+#include <clocale>
 #include <iostream>
 #include <string>
 
@@ -29,6 +30,9 @@ bool NameUnknownSubcommand(CLI::App& app, int argc, char** argv) {
 
 int main(int argc, char** argv) {
   using namespace tessor::cli;
+  // System texts in the user's language; files and printed numbers do not
+  // depend on it.
+  std::setlocale(LC_ALL, "");
   CLI::App app{"Speed-camera detector and GPS logger utility", "tessorctl"};
   app.set_version_flag("--version", std::string("tessorctl ") + TESSOR_VERSION);
   app.require_subcommand(1);

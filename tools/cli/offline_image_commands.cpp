@@ -23,6 +23,17 @@ void PrintValue(const char* key, const std::string& value) {
   PrintStatus(std::string(key) + "\t" + value);
 }
 
+// The cell sizes the image builder offers, read in decimal like every number.
+CLI::Validator CellSizes() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        const auto km = ParseDecimal(text);
+        if (km && (*km == 1 || *km == 2 || *km == 3 || *km == 5 || *km == 10)) return {};
+        return "'" + text + "' is not one of the cell sizes 1, 2, 3, 5 and 10";
+      },
+      "{1,2,3,5,10}");
+}
+
 std::string Number(double value) {
   return FormatNumbers("%.9f", value);
 }
@@ -127,8 +138,8 @@ void AddImageCommands(CLI::App& app, int& exit_status) {
   CLI::App* build = app.add_subcommand("build-image", "Build a database image from a camera list");
   build->add_option("cameras", args->cameras, "camera CSV")->required();
   build->add_option("output", args->output, "image to write")->required();
-  build->add_option("--cell-km", args->cell_km, "cell size in km (default 5)")
-      ->check(CLI::IsMember({1.0, 2.0, 3.0, 5.0, 10.0}));
+  AddDecimal(build, "--cell-km", &args->cell_km, "cell size in km: 1, 2, 3, 5 or 10 (default 5)",
+             CellSizes());
   AddDecimal(build, "--capacity", &args->capacity,
              "device flash size in bytes, 1 to 4294967295 (default 2097152)",
              DecimalRange(1, 4294967295));
