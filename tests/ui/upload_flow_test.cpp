@@ -46,7 +46,8 @@ void UploadFlowTest::FromTheVeldPageToFinishedAndTheResetMessage() {
   QCOMPARE(p.connect_button()->text(), QString("Connect"));
   QVERIFY(w.close_enabled());
   QCOMPARE(w.operationRunning, 0u);
-  QVERIFY(veld.path_text()->text().isEmpty());
+  // The page empties the path when the end of the link reaches it.
+  QTRY_VERIFY_WITH_TIMEOUT(veld.path_text()->text().isEmpty(), kDeviceWaitMs);
   CVELDSettingDlg::file_chooser() = nullptr;
 }
 
