@@ -260,9 +260,8 @@ int OnDataBlock(CDeviceEngine& e, const Answer& a) {
   std::lock_guard<std::mutex> lock(e.transfer_mutex);
   TransferState& t = e.transfer;
   t.last_block_ns = std::chrono::steady_clock::now().time_since_epoch().count();
+  if (t.discard) return 0;
   if (s.size() == 10 && s[8] == '0' && s[9] == '*') {
-    // Refusing is answering: an earlier request's refusal is not this one's.
-    if (!t.AnswerBegins() || t.discard) return 0;
     e.SetA(flag_a::kLog102Refused);
     e.ClearB(flag_b::kTransferComplete);
     t.error = true;
@@ -279,13 +278,6 @@ int OnDataBlock(CDeviceEngine& e, const Answer& a) {
     e.ClearB(flag_b::kTransferComplete);
     return 0;
   }
-  // Every answer that begins is counted, even one being dropped or one whose
-  // first block was lost (its index does not follow the last on the line),
-  // so that the next one is matched with its own request.
-  const bool begins = index == 0 || index <= t.wire_index;
-  t.wire_index = index;
-  if (begins && !t.AnswerBegins()) return 0;
-  if (t.discard) return 0;
   if (!t.first_seen && index == 0) {
     t.first_seen = true;
   } else {

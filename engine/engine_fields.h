@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -144,45 +143,19 @@ struct TransferState {
   bool discard = false;
   std::atomic<int64_t> last_block_ns{0};  // steady clock of the last block seen
 
-  // Requests sent whose answers have not begun, oldest first. Answers carry
-  // no address, but the device answers in order: each answer that begins
-  // belongs to the oldest of them, and only an answer to a request for the
-  // current bytes is taken. A request that is never answered costs one
-  // dropped answer later, never a misplaced one.
-  struct Asked {
-    uint32_t address = 0;
-    uint32_t bytes = 0;
-    bool operator==(const Asked&) const = default;
-  };
-  static constexpr size_t kMaxAsked = 64;
-  std::deque<Asked> asked;
-  Asked current;
-  uint16_t wire_index = 0;  // index of the last block on the line, taken or not
-
   void BeginTrack(uint32_t total) {
     buffer.assign(total, 0xFF);
     write_offset = track_bytes = 0;
   }
-  void BeginRequest(uint32_t expected, uint32_t address = 0) {
+  void BeginRequest(uint32_t expected) {
     bytes_received = 0;
     bytes_expected = expected;
     last_index = 0;
     first_seen = complete = false;
-    current = {address, expected};
-    asked.push_back(current);
-    if (asked.size() > kMaxAsked) asked.pop_front();
-  }
-  // An answer begins: true when it answers a request for the current bytes.
-  bool AnswerBegins() {
-    if (asked.empty()) return false;
-    const Asked oldest = asked.front();
-    asked.pop_front();
-    return oldest == current;
   }
   // A single request of `expected` bytes into a buffer of that size.
   void Prepare(uint32_t expected) {
     BeginTrack(expected);
-    asked.clear();
     BeginRequest(expected);
     error = false;
   }

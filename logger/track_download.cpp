@@ -116,9 +116,8 @@ bool CDeviceEngine::NextRequest(uint32_t start_address, uint32_t total, uint32_t
   if (remaining == 0) return false;
   const uint32_t wanted = std::clamp<uint32_t>(request_limit, record_size, 65520);
   const uint32_t limit = wanted - wanted % record_size;
-  const uint32_t address = start_address + transfer.write_offset;
-  transfer.BeginRequest(std::min(remaining, limit), address);
-  args.request_address = address;
+  transfer.BeginRequest(std::min(remaining, limit));
+  args.request_address = start_address + transfer.write_offset;
   args.request_count = transfer.bytes_expected / record_size;
   args.request_format = static_cast<uint8_t>(record_size == 12 ? 0 : record_size == 16 ? 1 : 2);
   return true;
@@ -169,11 +168,6 @@ CDeviceEngine::TrackOutcome CDeviceEngine::DownloadTrackBytes(uint32_t start_add
     const bool signalled = answered.Wait(TimingScale::Ms(kRequestWaitMs));
     if (!signalled && Busy()) {
       // A busy device has taken no request: it is waited for, and nothing counts.
-      // The busy report was the request's answer: no data will follow for it.
-      {
-        std::lock_guard<std::mutex> lock(transfer_mutex);
-        transfer.AnswerBegins();
-      }
       ClearB(flag_b::kBusy);
       busy_value = 0;
       TimingScale::Pause(kRequestPauseMs);
@@ -260,10 +254,6 @@ CDeviceEngine::TrackOutcome CDeviceEngine::DownloadTrack(int index, const TrackH
 
 void CDeviceEngine::DownloadTracks() {
   transfer.overall_received = 0;
-  {
-    std::lock_guard<std::mutex> lock(transfer_mutex);
-    transfer.asked.clear();
-  }
   tracks_lost = 0;
   track_file_failed = false;
   {

@@ -322,31 +322,6 @@ TEST_F(DataBlocks, ShortRefusal) {
   EXPECT_TRUE(Signalled(AnswerEvent::kLog102));
 }
 
-// Answers carry no address: a request asked again after its wait ran out, or
-// a refusal that comes late, must never fill the request asked after it.
-TEST_F(DataBlocks, AnAnswerFillsOnlyTheRequestItAnswers) {
-  engine_.transfer.BeginRequest(300, 0);    // the first request, asked again
-  engine_.transfer.BeginRequest(300, 300);  // then the next bytes
-  Send("$LOG102,0*");                       // the first ask's refusal
-  EXPECT_FALSE(engine_.transfer.error);
-  EXPECT_FALSE(Signalled(AnswerEvent::kLog102));
-  const std::string earlier(240, 'a');
-  Send(Block(0, earlier));  // the second ask's answer
-  Send(Block(1, earlier.substr(0, 60)));
-  EXPECT_EQ(engine_.transfer.bytes_received, 0u);
-  const std::string wanted(240, 'b');
-  Send(Block(0, wanted));
-  Send(Block(1, wanted.substr(0, 60)));
-  EXPECT_TRUE(engine_.transfer.complete);
-  EXPECT_EQ(std::string(engine_.transfer.buffer.begin(), engine_.transfer.buffer.end()),
-            wanted + wanted.substr(0, 60));
-  // An answer nobody asked for is dropped too.
-  engine_.transfer.BeginRequest(300, 600);
-  engine_.transfer.asked.clear();
-  Send(Block(0, earlier));
-  EXPECT_EQ(engine_.transfer.bytes_received, 0u);
-}
-
 TEST_F(DataBlocks, ImplausibleBlocksAreIgnored) {
   std::string too_long = Block(0, std::string(241, 'x'));
   Send(too_long);
