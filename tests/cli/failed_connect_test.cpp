@@ -1,25 +1,14 @@
 // A connect whose handshake ends without the track table is a failed connect:
 // no job runs on empty tables, and the exit status says so.
-#include <stdlib.h>
-
-#include "device_fixture.h"
 #include "engine/string_table.h"
-#include "run_program.h"
+#include "tessorctl_fixture.h"
 
 namespace tessor {
 namespace {
 
-class TessorctlFailedHandshake : public test::DeviceFixture {
+class TessorctlFailedHandshake : public test::TessorctlFixture {
  protected:
-  void SetUp() override {
-    DeviceFixture::SetUp();
-    ::setenv("TESSOR_TIMING_SCALE", "0.5", 1);
-    ::setenv("XDG_CONFIG_HOME", (data_home_ + "/config").c_str(), 1);
-  }
-
-  test::ProgramResult Run(const std::string& sub) {
-    return test::RunProgram({TESSORCTL, sub, "--port", slave_path_}, data_home_ + "/run");
-  }
+  test::ProgramResult Run(const std::string& sub) { return RunOn(slave_path_, {sub}); }
 
   static devsim::Scenario Silent(int command) {
     devsim::Scenario s;
