@@ -279,7 +279,8 @@ class CDeviceEngine {
   bool RereadHeader(int index, int* retries, bool* skip);
   void ReportTrackLost(int index);
   void FillMissing(uint32_t total);
-  void DrainStaleAnswers(int answers);
+  void DrainStaleAnswers(uint32_t base, uint32_t sends);
+  bool WaitForTrackAnswer(AutoResetEvent& answered);
   void LinkThread();
   void DrainWakes();
   void HandshakeThread();

@@ -250,6 +250,22 @@ void TakeBlock(CDeviceEngine& e, const uint8_t* payload, uint8_t length) {
   t.write_offset += length;
 }
 
+struct DataBlock {
+  uint16_t index = 0;
+  uint8_t length = 0;
+  const uint8_t* payload = nullptr;
+};
+
+// False for a block cut short or whose length or index is out of range.
+bool ParseDataBlock(std::string_view s, DataBlock* b) {
+  if (s.size() < 11) return false;
+  const auto* bytes = reinterpret_cast<const uint8_t*>(s.data());
+  b->index = static_cast<uint16_t>(bytes[8] | (bytes[9] << 8));
+  b->length = bytes[10];
+  b->payload = bytes + 11;
+  return b->length <= kMaxBlockPayload && b->index <= kMaxBlockIndex && s.size() >= 11u + b->length;
+}
+
 int OnDataBlock(CDeviceEngine& e, const Answer& a) {
   const std::string_view s = a.full;
   if (e.ignore_blocks.load()) {
@@ -260,8 +276,14 @@ int OnDataBlock(CDeviceEngine& e, const Answer& a) {
   std::lock_guard<std::mutex> lock(e.transfer_mutex);
   TransferState& t = e.transfer;
   t.last_block_ns = std::chrono::steady_clock::now().time_since_epoch().count();
+  const bool refusal = s.size() == 10 && s[8] == '0' && s[9] == '*';
+  DataBlock block;
+  const bool valid = !refusal && ParseDataBlock(s, &block);
+  // Counted even while dropped: the download learns from it which answers are still owed.
+  if (refusal) t.answers.Refused();
+  if (valid) t.answers.Block(block.index, block.length, t.bytes_expected);
   if (t.discard) return 0;
-  if (s.size() == 10 && s[8] == '0' && s[9] == '*') {
+  if (refusal) {
     e.SetA(flag_a::kLog102Refused);
     e.ClearB(flag_b::kTransferComplete);
     t.error = true;
@@ -269,15 +291,14 @@ int OnDataBlock(CDeviceEngine& e, const Answer& a) {
     TimingScale::Pause(timing::kRefusalPauseMs);
     return 0;
   }
-  if (s.size() < 11) return 0;
-  const auto* bytes = reinterpret_cast<const uint8_t*>(s.data());
-  const uint16_t index = static_cast<uint16_t>(bytes[8] | (bytes[9] << 8));
-  const uint8_t length = bytes[10];
-  if (length > kMaxBlockPayload || index > kMaxBlockIndex || s.size() < 11u + length) {
-    e.ClearA(flag_a::kLog102Refused);
-    e.ClearB(flag_b::kTransferComplete);
+  if (!valid) {
+    if (s.size() >= 11) {
+      e.ClearA(flag_a::kLog102Refused);
+      e.ClearB(flag_b::kTransferComplete);
+    }
     return 0;
   }
+  const uint16_t index = block.index;
   if (!t.first_seen && index == 0) {
     t.first_seen = true;
   } else {
@@ -289,7 +310,7 @@ int OnDataBlock(CDeviceEngine& e, const Answer& a) {
     }
     t.last_index = index;
   }
-  TakeBlock(e, bytes + 11, length);
+  TakeBlock(e, block.payload, block.length);
   if (t.bytes_received == t.bytes_expected) {
     e.SetB(flag_b::kTransferComplete);
     t.complete = true;

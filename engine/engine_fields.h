@@ -123,6 +123,36 @@ struct PositionReport {
   float extra1 = 0, extra2 = 0;
 };
 
+// Answers to track requests come in the order of the requests, each the
+// short refusal or blocks of rising index from 0: counting them tells the
+// download how many of its requests are still owed an answer, whether or not
+// their blocks are taken. A block whose index does not rise begins the next
+// answer even when that answer's first block was lost on the line.
+struct AnswerCount {
+  uint32_t begun = 0;  // answers begun since the engine was made
+  uint32_t bytes = 0;  // of the last answer begun
+  uint16_t last_index = 0;
+  bool in_answer = false;  // a block came since the last answer ended in a refusal
+  bool open = false;       // the last answer begun has not yet brought its bytes
+
+  void Refused() {
+    ++begun;
+    in_answer = open = false;
+  }
+  void Block(uint16_t index, uint32_t length, uint32_t expected) {
+    if (index == 0 || !in_answer || index <= last_index) {
+      ++begun;
+      bytes = 0;
+      open = true;
+    }
+    in_answer = true;
+    last_index = index;
+    if (!open) return;
+    bytes += length;
+    if (bytes >= expected) open = false;
+  }
+};
+
 // State of a "$LOG102" data transfer: the track being read and the current
 // request. Prepared by the track download, filled by the link thread.
 struct TransferState {
@@ -142,6 +172,7 @@ struct TransferState {
   // still on its way and must not be taken for the next request's.
   bool discard = false;
   std::atomic<int64_t> last_block_ns{0};  // steady clock of the last block seen
+  AnswerCount answers;
 
   void BeginTrack(uint32_t total) {
     buffer.assign(total, 0xFF);

@@ -124,27 +124,33 @@ bool CDeviceEngine::NextRequest(uint32_t start_address, uint32_t total, uint32_t
 }
 
 // A request that timed out without a byte was sent again unchanged; if the
-// device was only slow, both answers come, and the second must not be taken
-// for the next request's (blocks carry no address). So once the device is
-// answering again, the line is left to fall quiet, dropping what comes.
-void CDeviceEngine::DrainStaleAnswers(int answers) {
+// device was only slow, every send is answered, and a later answer must not
+// be taken for the next request's (blocks carry no address). So once the
+// device is answering again, everything is dropped until each send since
+// `base` has had its answer. A send the device never took can only be told
+// from a late one by time: the line quiet for a whole real request wait.
+void CDeviceEngine::DrainStaleAnswers(uint32_t base, uint32_t sends) {
   uint32_t request_bytes;
   {
     std::lock_guard<std::mutex> lock(transfer_mutex);
     transfer.discard = true;
     request_bytes = transfer.bytes_expected;
   }
-  // Bounded by the line time of every answer still owed, at 57600 baud with
-  // the blocks' framing, and one quiet wait.
-  const auto quiet = std::chrono::milliseconds(TimingScale::Ms(kRequestWaitMs));
+  const auto quiet = std::chrono::milliseconds(kRequestWaitMs);
+  // Bounded by twice the line time of every answer owed at 57600 baud with
+  // the blocks' framing, each with a quiet wait.
   const auto owed =
-      std::chrono::milliseconds((answers + 1) * (request_bytes * 256 / 240 / 5 + 1000));
+      std::chrono::milliseconds(2 * (sends + 1) * (uint64_t{request_bytes} * 256 / 240 / 5 + 1000));
   const auto give_up = std::chrono::steady_clock::now() + quiet + owed;
   while (worker_running.load() && std::chrono::steady_clock::now() < give_up) {
+    {
+      std::lock_guard<std::mutex> lock(transfer_mutex);
+      if (transfer.answers.begun - base >= sends && !transfer.answers.open) break;
+    }
     const auto last = std::chrono::steady_clock::time_point(
         std::chrono::steady_clock::duration(transfer.last_block_ns.load()));
     if (std::chrono::steady_clock::now() - last >= quiet) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   std::lock_guard<std::mutex> lock(transfer_mutex);
   transfer.discard = false;
@@ -153,37 +159,57 @@ void CDeviceEngine::DrainStaleAnswers(int answers) {
   event(AnswerEvent::kLog102).Reset();
 }
 
+// A wait in which the answer's blocks still came is extended: asking again
+// while the device is still sending would only leave one more answer owed.
+bool CDeviceEngine::WaitForTrackAnswer(AutoResetEvent& answered) {
+  uint32_t seen = 0;
+  while (!answered.Wait(TimingScale::Ms(kRequestWaitMs))) {
+    std::lock_guard<std::mutex> lock(transfer_mutex);
+    if (!worker_running.load() || transfer.bytes_received == seen) return false;
+    seen = transfer.bytes_received;
+  }
+  return true;
+}
+
 CDeviceEngine::TrackOutcome CDeviceEngine::DownloadTrackBytes(uint32_t start_address,
                                                               uint32_t total,
                                                               uint32_t record_size) {
   AutoResetEvent& answered = event(AnswerEvent::kLog102);
-  int refusals = 0, silent = 0, unanswered = 0;
+  int refusals = 0, silent = 0;
   uint32_t last_check = 0;
+  // Sends since the device last owed nothing, and the answers begun before them.
+  uint32_t sends = 0, base = 0;
   while (NextRequest(start_address, total, record_size)) {
+    if (sends++ == 0) {
+      std::lock_guard<std::mutex> lock(transfer_mutex);
+      base = transfer.answers.begun;
+    }
     if (SendCommand(102) == kResultWriteFailed) {
       ShowMessage(PortErrorText(last_system_error.load()));
       worker_running = false;
       return TrackOutcome::kStopped;
     }
-    const bool signalled = answered.Wait(TimingScale::Ms(kRequestWaitMs));
+    const bool signalled = WaitForTrackAnswer(answered);
     if (!signalled && Busy()) {
       // A busy device has taken no request: it is waited for, and nothing counts.
       ClearB(flag_b::kBusy);
       busy_value = 0;
+      --sends;
       TimingScale::Pause(kRequestPauseMs);
       answered.Reset();
       if (!worker_running.load()) return TrackOutcome::kStopped;
       continue;
     }
     bool heard;
+    uint32_t answered_sends;
     {
       std::lock_guard<std::mutex> lock(transfer_mutex);
       heard = signalled || transfer.first_seen || transfer.bytes_received > 0;
+      answered_sends = transfer.answers.begun - base;
     }
-    if (!heard) ++unanswered;
-    if (heard && unanswered > 0) {
-      DrainStaleAnswers(unanswered);
-      unanswered = 0;
+    if (heard) {
+      if (answered_sends < sends) DrainStaleAnswers(base, sends);
+      sends = 0;
     }
     if (signalled) {
       ClearB(flag_b::kTransferComplete);

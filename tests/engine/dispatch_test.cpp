@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "engine/device_engine.h"
 #include "engine/framing.h"
@@ -313,6 +314,46 @@ TEST_F(DataBlocks, GapIsAnErrorAndAMissingFirstBlockIsIgnored) {
   EXPECT_TRUE(engine_.transfer.error);
   EXPECT_TRUE(Signalled(AnswerEvent::kLog102));
   EXPECT_EQ(engine_.transfer.bytes_received, 100u);
+}
+
+// Answers are counted whether their blocks are taken or dropped: the download
+// learns from the count how many of its requests are still owed an answer.
+TEST_F(DataBlocks, EveryAnswerIsCountedOnceEvenWithoutItsFirstBlock) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> sentences;
+    uint32_t answers;
+    bool open;
+  };
+  const std::string full(240, 'x'), rest(60, 'y');
+  const Case cases[] = {
+      {"one whole answer", {Block(0, full), Block(1, rest)}, 1, false},
+      {"one answer still coming", {Block(0, full)}, 1, true},
+      {"two answers back to back", {Block(0, full), Block(1, rest), Block(0, full)}, 2, true},
+      {"the second's first block lost", {Block(0, full), Block(1, rest), Block(1, rest)}, 2, true},
+      {"a block lost inside one answer", {Block(0, full), Block(2, rest)}, 1, false},
+      {"refusals", {"$LOG102,0*", "$LOG102,0*"}, 2, false},
+      {"a refusal, then an answer without its first block",
+       {"$LOG102,0*", Block(1, rest)},
+       2,
+       true},
+      {"a block cut short is not an answer", {Block(0, full).substr(0, 20)}, 0, false},
+  };
+  for (const Case& c : cases) {
+    CDeviceEngine engine;
+    engine.ignore_blocks = false;
+    engine.transfer.Prepare(300);
+    for (const std::string& s : c.sentences) engine.DispatchAnswer(s.data(), s.size());
+    EXPECT_EQ(engine.transfer.answers.begun, c.answers) << c.name;
+    EXPECT_EQ(engine.transfer.answers.open, c.open) << c.name;
+  }
+  // Dropped blocks count too.
+  engine_.transfer.discard = true;
+  Send(Block(0, full));
+  Send(Block(1, rest));
+  EXPECT_EQ(engine_.transfer.answers.begun, 1u);
+  EXPECT_FALSE(engine_.transfer.answers.open);
+  EXPECT_EQ(engine_.transfer.bytes_received, 0u);
 }
 
 TEST_F(DataBlocks, ShortRefusal) {

@@ -212,9 +212,40 @@ TEST_F(TrackDownload, BusyReportsCountNeitherAsSilenceNorAsRefusal) {
   EXPECT_EQ(engine_.tracks_lost.load(), 0) << Lines();
 }
 
-TEST_F(TrackDownload, RepeatedRequestsOnASlowLineNeverMisplaceBlocks) {
-  // Requests that outlast their wait on the paced line: repeats are sent while
-  // older answers still stream in, and those answers carry no address.
+// A request answered after its wait is asked again, and both answers come:
+// the late one must not fill a later request (blocks carry no address). It
+// comes after the line has been quiet for longer than the scaled wait, while
+// later requests are answered.
+TEST_F(TrackDownload, ALateAnswerToARepeatedRequestIsNeverTakenForTheNext) {
+  TimingScale::Set(0.1);
+  devsim::Scenario s;
+  s.tracks = {Track(70314, 2, 600)};
+  s.faults.late = {{102, {1}, 600}};
+  StartDevice(s, true);
+  engine_.request_limit = 240;
+  Download({0});
+  EXPECT_TRUE(File("00000_70314.nmea") == Expected(70314, 2, s.tracks[0].records))
+      << "records out of place";
+  EXPECT_EQ(engine_.tracks_lost.load(), 0);
+}
+
+// A request the device never took looks like a late one until the line has
+// been quiet for a whole wait; then the download goes on, the track whole.
+TEST_F(TrackDownload, ARequestTheDeviceNeverTookDelaysButLosesNothing) {
+  TimingScale::Set(0.1);
+  devsim::Scenario s;
+  s.tracks = {Track(70314, 1, 300)};
+  s.faults.silent = {{102, 1}};
+  StartDevice(s);
+  engine_.request_limit = 1600;
+  Download({0});
+  EXPECT_EQ(File("00000_70314.nmea"), Expected(70314, 1, s.tracks[0].records));
+  EXPECT_EQ(engine_.tracks_lost.load(), 0);
+}
+
+// On a paced line with scaled waits every answer outlasts its wait: the wait
+// goes on while blocks come, so no request is sent twice.
+TEST_F(TrackDownload, AnAnswerStillComingIsWaitedForNotAskedAgain) {
   TimingScale::Set(0.1);
   devsim::Scenario s;
   s.tracks = {Track(70314, 2, 600)};
@@ -223,6 +254,13 @@ TEST_F(TrackDownload, RepeatedRequestsOnASlowLineNeverMisplaceBlocks) {
   Download({0});
   EXPECT_EQ(File("00000_70314.nmea"), Expected(70314, 2, s.tracks[0].records));
   EXPECT_EQ(engine_.tracks_lost.load(), 0);
+  const std::string transcript = sim_->TranscriptText();
+  size_t requests = 0;
+  for (size_t at = transcript.find("$PKVN102"); at != std::string::npos;
+       at = transcript.find("$PKVN102", at + 1)) {
+    ++requests;
+  }
+  EXPECT_EQ(requests, 3u) << "12000 bytes in requests of 4800";
 }
 
 TEST_F(TrackDownload, StopMidDownloadClearsEverySelection) {
