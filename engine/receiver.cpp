@@ -21,7 +21,8 @@ void SentenceReceiver::StartSentence() {
   std::memset(buffer_, 0, sizeof buffer_);
   buffer_[0] = '$';
   length_ = 0;
-  running_checksum_ = 0;
+  running_checksum_ = dollar_free_checksum_ = 0;
+  in_block_ = false;
 }
 
 // Every store is bounded by the buffer; the states keep a sentence well inside
@@ -30,9 +31,14 @@ void SentenceReceiver::Store(uint8_t byte) {
   if (length_ < kSentenceBufferSize - 1) buffer_[length_++] = static_cast<char>(byte);
 }
 
+void SentenceReceiver::Xor(uint8_t byte) {
+  running_checksum_ ^= byte;
+  if (byte != '$') dollar_free_checksum_ ^= byte;
+}
+
 void SentenceReceiver::StoreXor(uint8_t byte) {
   Store(byte);
-  running_checksum_ ^= byte;
+  Xor(byte);
 }
 
 void SentenceReceiver::OnBody(uint8_t byte) {
@@ -57,18 +63,20 @@ void SentenceReceiver::OnBody(uint8_t byte) {
   // The body may reach the last byte of the buffer; the next byte drops it.
   if (length_ < kSentenceBufferSize) {
     buffer_[length_++] = static_cast<char>(byte);
-    running_checksum_ ^= byte;
+    Xor(byte);
   }
 }
 
 void SentenceReceiver::OnLineEnd() {
-  const bool intact = !verify_checksum_ || received_checksum_ == running_checksum_;
+  const bool intact = !verify_checksum_ || received_checksum_ == running_checksum_ ||
+                      (in_block_ && received_checksum_ == dollar_free_checksum_);
   if (intact) {
     const size_t length = length_;
     if (length < kSentenceBufferSize) buffer_[length] = '\0';
     if (on_sentence_) on_sentence_(buffer_, length);
   } else {
     ++checksum_drops_;
+    if (in_block_) ++block_checksum_drops_;
   }
   length_ = 0;
   buffer_[0] = '\0';
@@ -104,7 +112,7 @@ void SentenceReceiver::Feed(uint8_t b) {
       } else {
         buffer_[1] = static_cast<char>(b);
         length_ = 2;
-        running_checksum_ ^= b;
+        Xor(b);
         state_ = kRxBody;
       }
       break;
@@ -135,6 +143,7 @@ void SentenceReceiver::Feed(uint8_t b) {
       StoreXor(b);
       block_length_ = b;
       block_seen_ = 0;
+      in_block_ = true;
       received_checksum_ = 0;
       // An empty block has no payload to count: its end follows at once.
       state_ = b == 0 ? kRxBlockEnd : kRxBlockPayload;

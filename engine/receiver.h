@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -53,7 +54,9 @@ class SentenceReceiver {
   uint32_t state() const { return state_; }
   size_t length() const { return length_; }
   uint8_t binary_sync_count() const { return binary_sync_count_; }
-  uint32_t checksum_drops() const { return checksum_drops_; }
+  // Sentences dropped for a wrong checksum, and the data blocks among them.
+  uint32_t checksum_drops() const { return checksum_drops_.load(); }
+  uint32_t block_checksum_drops() const { return block_checksum_drops_.load(); }
   uint16_t block_index() const { return block_index_; }
   uint8_t block_length() const { return block_length_; }
 
@@ -65,6 +68,7 @@ class SentenceReceiver {
   void StartSentence();
   void Store(uint8_t byte);
   void StoreXor(uint8_t byte);
+  void Xor(uint8_t byte);
   void OnBody(uint8_t byte);
   void OnLineEnd();
   static int HexValue(uint8_t byte);
@@ -75,12 +79,17 @@ class SentenceReceiver {
   char buffer_[kSentenceBufferSize] = {};
   size_t length_ = 0;
   uint8_t running_checksum_ = 0;
+  // A device may frame its data blocks as its text answers, skipping every
+  // "$" in the checksum: a block is intact by either count.
+  uint8_t dollar_free_checksum_ = 0;
+  bool in_block_ = false;
   uint8_t received_checksum_ = 0;
   uint8_t binary_sync_count_ = 0;
   uint16_t block_index_ = 0;
   uint8_t block_length_ = 0;
   uint8_t block_seen_ = 0;
-  uint32_t checksum_drops_ = 0;
+  std::atomic<uint32_t> checksum_drops_{0};
+  std::atomic<uint32_t> block_checksum_drops_{0};
   bool verify_checksum_ = true;
 };
 

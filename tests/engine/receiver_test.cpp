@@ -34,6 +34,20 @@ std::string Block(uint16_t index, const std::string& payload) {
   return body + tail;
 }
 
+// The same block framed as a device that counts its checksum like its text
+// answers would: every "$" byte skipped.
+std::string BlockSkippingDollars(uint16_t index, const std::string& payload) {
+  std::string block = Block(index, payload);
+  uint8_t sum = 0;
+  for (size_t i = 1; i + 5 < block.size(); ++i) {
+    if (block[i] != '$') sum ^= static_cast<uint8_t>(block[i]);
+  }
+  char digits[3];
+  std::snprintf(digits, sizeof digits, "%02X", sum);
+  block.replace(block.size() - 4, 2, digits);
+  return block;
+}
+
 // What the dispatcher receives for that block: the text and binary part, no checksum.
 std::string BlockSentence(uint16_t index, const std::string& payload) {
   std::string s = "$LOG102,"s;
@@ -76,6 +90,15 @@ std::vector<Case> Cases() {
       {"data block of length 0 ends at once, the next answer arrives",
        Block(2, "") + Line("$LOG101,0"),
        {BlockSentence(2, ""), "$LOG101,0"}},
+      {"data block whose checksum skips its dollar bytes",
+       BlockSkippingDollars(5, "$$$x"),
+       {BlockSentence(5, "$$$x")}},
+      {"a text answer is held to one count: a dollar inside is counted",
+       "$LOG111,1,a$b*" +
+           std::string(1, "0123456789ABCDEF"[SentenceChecksum("$LOG111,1,ab") >> 4]) +
+           std::string(1, "0123456789ABCDEF"[SentenceChecksum("$LOG111,1,ab") & 15]) + "\r\n" +
+           Line("$LOG101,0"),
+       {"$LOG101,0"}},
       {"wrong checksum is dropped, the next one arrives",
        "$LOG103,1*00\r\n" + Line("$LOG103,0"),
        {"$LOG103,0"}},
@@ -153,6 +176,16 @@ TEST_F(ReceiverThroughRing, ChecksumDropsAreCounted) {
   Push("$LOG103,1*00\r\n$LOG103,1*01\r\n");
   EXPECT_TRUE(got_.empty());
   EXPECT_EQ(engine_.receiver.checksum_drops(), 2u);
+}
+
+// A block that is wrong by both counts is a line fault, told apart from text drops.
+TEST_F(ReceiverThroughRing, BlockDropsAreCountedApart) {
+  std::string block = BlockSkippingDollars(3, "a$b$c$");
+  block[12] ^= 0x01;
+  Push(block + "$LOG103,1*00\r\n" + Block(4, "$ok"));
+  EXPECT_EQ(got_, std::vector<std::string>{BlockSentence(4, "$ok")});
+  EXPECT_EQ(engine_.receiver.checksum_drops(), 2u);
+  EXPECT_EQ(engine_.receiver.block_checksum_drops(), 1u);
 }
 
 TEST_F(ReceiverThroughRing, CorruptedBlockPayloadIsDroppedNotDispatched) {
