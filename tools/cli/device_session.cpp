@@ -25,12 +25,46 @@ void PrintingObserver::OnMessageBox(const std::string& /*caption*/, const std::s
 }
 
 void PrintingObserver::OnNotification(int id, int64_t first, int64_t second) {
-  if (id != WM_DEV_PROGRESS || progress_ == Progress::kNone) return;
-  std::lock_guard<std::mutex> lock(mutex_);
+  if (id != WM_DEV_PROGRESS) return;
   ShowProgress(first, second);
 }
 
 void PrintingObserver::ShowProgress(int64_t done, int64_t total) {
+  if (progress_ == Progress::kNone) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  ShowProgressLocked(done, total);
+}
+
+void PrintingObserver::ShowPhase(const std::string& text) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (text == phase_) return;
+  phase_ = text;
+  if (progress_ == Progress::kLines) std::cerr << "phase " << text << std::endl;
+}
+
+void PrintingObserver::ShowSteps(int64_t done, int64_t total) {
+  if (progress_ != Progress::kLines) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  ShowProgressLocked(done, total);
+}
+
+void PrintingObserver::ShowElapsed(const std::string& label, int seconds) {
+  if (progress_ != Progress::kBar) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (seconds == elapsed_shown_ && bar_shown_) return;
+  elapsed_shown_ = seconds;
+  std::fprintf(stderr, "\r\033[K%s %d s", label.c_str(), seconds);
+  std::fflush(stderr);
+  bar_shown_ = true;
+}
+
+void PrintingObserver::EndBar() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (bar_shown_) std::cerr << std::endl;
+  bar_shown_ = false;
+}
+
+void PrintingObserver::ShowProgressLocked(int64_t done, int64_t total) {
   if (done == last_done_ && total == last_total_) return;
   const auto now = std::chrono::steady_clock::now();
   if (total != last_total_ || done < last_done_) started_ = now;
@@ -44,8 +78,9 @@ void PrintingObserver::ShowProgress(int64_t done, int64_t total) {
   const double left = rate > 0 ? (total - done) / rate : 0;
   const int percent = total > 0 ? static_cast<int>(100 * done / total) : 0;
   const int filled = percent / 4;
-  std::fprintf(stderr, "\r[%-25s] %3d%%  %.0f B/s  %.0f s left ", std::string(filled, '#').c_str(),
-               percent, rate, left);
+  const std::string label = phase_.empty() ? "" : phase_ + " ";
+  std::fprintf(stderr, "\r%s[%-25s] %3d%%  %.0f B/s  %.0f s left ", label.c_str(),
+               std::string(filled, '#').c_str(), percent, rate, left);
   std::fflush(stderr);
   bar_shown_ = true;
 }
@@ -58,7 +93,8 @@ PrintingObserver::Progress ProgressKind(bool lines) {
 
 }  // namespace
 
-DeviceSession::DeviceSession(bool progress_lines) : observer_(ProgressKind(progress_lines)) {
+DeviceSession::DeviceSession(bool progress_lines)
+    : observer_(ProgressKind(progress_lines)), watch_([this] { engine_.worker_running = false; }) {
   engine_.SetObserver(&observer_);
   if (const char* scale = std::getenv("TESSOR_TIMING_SCALE")) {
     // Lets tests and the demo run the protocol's pauses faster.
@@ -67,9 +103,15 @@ DeviceSession::DeviceSession(bool progress_lines) : observer_(ProgressKind(progr
   }
 }
 
+// Every device subcommand ends here: an interrupted one only once the
+// operation has stopped and the port is closed, with the signal's status
+// whatever its job made of the stop.
 DeviceSession::~DeviceSession() {
   engine_.StopAllThreads();
   engine_.Disconnect();
+  watch_.Stop();
+  observer_.EndBar();
+  if (interrupted()) ExitInterrupted(finished_);
 }
 
 int DeviceSession::Open(const std::string& port) {
@@ -86,6 +128,7 @@ int DeviceSession::Open(const std::string& port) {
   if (result != kResultOk && result != kResultNoDatabase) return result;
   // Device jobs start once the handshake has read the logger and left its loop.
   while (!engine_.handshake_done.load() && engine_.link_flag.load()) {
+    if (interrupted()) return kResultHandshakeRunning;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   engine_.JoinEnded(CDeviceEngine::kSlotHandshake);
@@ -95,11 +138,28 @@ int DeviceSession::Open(const std::string& port) {
   if (!engine_.handshake_done.load() || !engine_.track_table_read.load()) {
     return kResultNoAnswerRetries;
   }
+  finished_ = "the job was stopped before its end";
   return kResultOk;
 }
 
-void DeviceSession::WaitWorker(int slot) {
-  while (engine_.ThreadRunning(slot)) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+void DeviceSession::WaitWorker(int slot, const std::function<void()>& each_round) {
+  using Clock = std::chrono::steady_clock;
+  // Long enough for a request's wait, the way back to operation mode and its pause.
+  constexpr auto kStopGrace = std::chrono::seconds(20);
+  Clock::time_point give_up = Clock::time_point::max();
+  while (engine_.ThreadRunning(slot)) {
+    if (each_round) each_round();
+    if (interrupted() && give_up == Clock::time_point::max()) {
+      engine_.worker_running = false;
+      give_up = Clock::now() + kStopGrace;
+    }
+    if (Clock::now() > give_up) {
+      engine_.StopThread(slot);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  if (each_round) each_round();
 }
 
 void DeviceSession::EnterLinkMode() {

@@ -8,6 +8,7 @@
 
 #include "engine/device_engine.h"
 #include "engine/engine_observer.h"
+#include "tools/cli/interrupt.h"
 
 namespace tessor::cli {
 
@@ -25,8 +26,20 @@ class PrintingObserver : public EngineObserver {
 
   bool close_requested() const { return close_requested_.load(); }
 
- private:
+  // Progress the tool measures itself, for jobs the engine does not report.
   void ShowProgress(int64_t done, int64_t total);
+  // Names the step a long job has reached ("track 2 of 3"): a "phase TEXT"
+  // line with --progress, the bar's label on a terminal.
+  void ShowPhase(const std::string& text);
+  // A job without an amount in bytes: its steps as "progress" lines, and on a
+  // terminal the seconds it has taken so far instead of a bar.
+  void ShowSteps(int64_t done, int64_t total);
+  void ShowElapsed(const std::string& label, int seconds);
+  // Ends the bar's line, so that what follows starts on a line of its own.
+  void EndBar();
+
+ private:
+  void ShowProgressLocked(int64_t done, int64_t total);
 
   Progress progress_;
   std::mutex mutex_;
@@ -34,6 +47,8 @@ class PrintingObserver : public EngineObserver {
   int64_t last_done_ = -1, last_total_ = -1;
   std::chrono::steady_clock::time_point started_{};
   bool bar_shown_ = false;
+  std::string phase_;
+  int elapsed_shown_ = -1;
 };
 
 // One device job: connect with the full handshake, run, disconnect.
@@ -48,15 +63,25 @@ class DeviceSession {
   int Open(const std::string& port);
   CDeviceEngine& engine() { return engine_; }
 
-  // Waits for a worker slot's thread to end.
-  void WaitWorker(int slot);
+  // Waits for a worker slot's thread to end, calling each_round about twenty
+  // times a second. Once interrupted, the thread is told to stop and given
+  // a bounded time to end cleanly before it is stopped outright.
+  void WaitWorker(int slot, const std::function<void()>& each_round = {});
   // The bracket the logger pages use before a setting.
   void EnterLinkMode();
+
+  PrintingObserver& observer() { return observer_; }
+  // Whether Ctrl-C or SIGTERM has come; the job should end soon.
+  static bool interrupted() { return InterruptWatch::Signal() != 0; }
+  // What the line of an interrupted run says was finished.
+  void SetFinished(std::string text) { finished_ = std::move(text); }
 
  private:
   PrintingObserver observer_;
   CDeviceEngine engine_;
   std::string path_;
+  std::string finished_ = "nothing was done: the connection was not made";
+  InterruptWatch watch_;
 };
 
 // Runs a job on a connected session, or returns the connect's code.

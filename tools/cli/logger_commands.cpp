@@ -1,10 +1,13 @@
 // Logger subcommands: tracks, download-tracks, erase-log, the settings, and the
 // offline convert-log.
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
 
+#include "engine/timing.h"
 #include "logger/nmea_conversion.h"
 #include "tools/cli/cli_output.h"
 #include "tools/cli/decimal_options.h"
@@ -47,41 +50,129 @@ int ListTracks(DeviceSession& s) {
   return kExitOk;
 }
 
-int DownloadTracks(DeviceSession& s, const LoggerOptions& o) {
-  CDeviceEngine& e = s.engine();
-  {
+// Shows a download's progress from the engine's counters, read on the tool's
+// own thread: the bytes received over all tracks, and the track the download
+// has reached (a track's selection is cleared once it is done).
+class DownloadProgress {
+ public:
+  explicit DownloadProgress(DeviceSession& s) : s_(s) {
+    CDeviceEngine& e = s.engine();
     std::lock_guard<std::mutex> lock(e.headers_mutex);
-    for (int n : o.tracks) {
-      if (n < 0 || static_cast<size_t>(n) >= e.track_headers.size() || !e.track_headers[n].valid) {
-        PrintError("no valid track " + std::to_string(n));
-        return kExitUsage;
-      }
-    }
-    for (size_t i = 0; i < e.track_headers.size(); ++i) {
-      const bool named =
-          std::find(o.tracks.begin(), o.tracks.end(), static_cast<int>(i)) != o.tracks.end();
-      e.track_headers[i].selected = e.track_headers[i].valid && (o.tracks.empty() || named);
+    for (const TrackHeaderRecord& h : e.track_headers) {
+      if (!h.valid || !h.selected) continue;
+      ++tracks_;
+      bytes_ += uint64_t{h.record_count} * RecordSize(h.record_format);
     }
   }
+
+  int tracks() const { return tracks_; }
+
+  void operator()() {
+    CDeviceEngine& e = s_.engine();
+    int left = 0;
+    {
+      std::lock_guard<std::mutex> lock(e.headers_mutex);
+      for (const TrackHeaderRecord& h : e.track_headers) left += h.valid && h.selected;
+    }
+    // A short track may begin and end between two looks: each one reached is named.
+    for (; left > 0 && shown_ < tracks_ - left + 1; ++shown_) {
+      s_.observer().ShowPhase("track " + std::to_string(shown_ + 1) + " of " +
+                              std::to_string(tracks_));
+    }
+    // A repeated request's answer may be counted twice: never past the total.
+    const uint64_t received = std::min<uint64_t>(e.transfer.overall_received.load(), bytes_);
+    s_.observer().ShowProgress(static_cast<int64_t>(received), static_cast<int64_t>(bytes_));
+  }
+
+ private:
+  DeviceSession& s_;
+  int tracks_ = 0;
+  uint64_t bytes_ = 0;
+  int shown_ = 0;
+};
+
+// Marks the tracks to download; false (with the reason printed) when a named
+// track is not a valid one.
+bool SelectTracks(CDeviceEngine& e, const std::vector<int>& tracks) {
+  std::lock_guard<std::mutex> lock(e.headers_mutex);
+  for (int n : tracks) {
+    if (n < 0 || static_cast<size_t>(n) >= e.track_headers.size() || !e.track_headers[n].valid) {
+      PrintError("no valid track " + std::to_string(n));
+      return false;
+    }
+  }
+  for (size_t i = 0; i < e.track_headers.size(); ++i) {
+    const bool named = std::find(tracks.begin(), tracks.end(), static_cast<int>(i)) != tracks.end();
+    e.track_headers[i].selected = e.track_headers[i].valid && (tracks.empty() || named);
+  }
+  return true;
+}
+
+int DownloadTracks(DeviceSession& s, const LoggerOptions& o) {
+  CDeviceEngine& e = s.engine();
+  if (!SelectTracks(e, o.tracks)) return kExitUsage;
+  DownloadProgress progress(s);
   e.SetOutputFolder(o.out);
+  if (s.interrupted()) return kExitOk;  // the session ends with the signal's status
   if (const int started = e.StartTrackDownload(); started != kResultOk) return started;
-  s.WaitWorker(CDeviceEngine::kSlotTrackDownload);
+  s.WaitWorker(CDeviceEngine::kSlotTrackDownload, std::ref(progress));
   std::vector<std::string> files;
   {
     std::lock_guard<std::mutex> lock(e.headers_mutex);
     files = e.files_written;
   }
+  s.observer().EndBar();
   for (const std::string& f : files) PrintStatus(f);
+  s.SetFinished(std::to_string(files.size()) + " of " + std::to_string(progress.tracks()) +
+                " tracks written");
   if (e.track_file_failed.load()) return kExitCannotWrite;
   if (e.tracks_lost.load() > 0 || e.tracks_unfinished.load() > 0) return kExitDeviceFailed;
   return kExitOk;
 }
 
+// Follows the device's erase reports as the engine's quiet wait does (the
+// erase ends with the first quiet wait after the pause that follows a
+// report), but on the tool's thread: with the time shown, Ctrl-C heard, a
+// lost line told apart from the end, and a bound on a device that never falls
+// quiet.
+int WaitEraseEnd(DeviceSession& s) {
+  using Clock = std::chrono::steady_clock;
+  using std::chrono::milliseconds;
+  constexpr int kEraseLimitMs = 10 * 60 * 1000;
+  CDeviceEngine& e = s.engine();
+  AutoResetEvent& report = e.event(AnswerEvent::kEraseDone);
+  report.Reset();
+  const auto start = Clock::now();
+  const auto limit = start + milliseconds(TimingScale::Ms(kEraseLimitMs));
+  auto quiet_at = start + milliseconds(TimingScale::Ms(timing::kEraseQuietWaitMs));
+  s.observer().ShowPhase("erase");
+  s.observer().ShowSteps(0, 1);
+  while (e.link_flag.load() && !s.interrupted()) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start);
+    s.observer().ShowElapsed("erasing", static_cast<int>(seconds.count()));
+    if (report.Wait(100)) {
+      quiet_at =
+          Clock::now() +
+          milliseconds(TimingScale::Ms(timing::kEraseQuietWaitMs + timing::kEraseRoundPauseMs));
+    } else if (Clock::now() >= quiet_at) {
+      s.observer().ShowSteps(1, 1);
+      return kExitOk;
+    }
+    if (Clock::now() >= limit) {
+      PrintError("the device still reports erasing after " +
+                 std::to_string(TimingScale::Ms(kEraseLimitMs) / 1000) + " s");
+      return kExitDeviceFailed;
+    }
+  }
+  s.SetFinished("the erase was started; the device may still be erasing");
+  if (!s.interrupted()) PrintError("the line was lost before the erase ended");
+  return kResultPortNotOpen;
+}
+
 int EraseLog(DeviceSession& s) {
   const int result = s.engine().EraseLog();
   if (result != kResultOk) return result;
-  s.engine().WaitEraseQuiet();
-  return kExitOk;
+  return WaitEraseEnd(s);
 }
 
 // "on"/"off" and the like as the 0 or 1 of a switch; -1 when it is neither.
