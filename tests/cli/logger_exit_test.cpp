@@ -1,6 +1,9 @@
-// The logger subcommands never end with 0 after the line is lost: a job cut
-// short by an unplugged adapter is a failure a script can see.
+// The logger subcommands never end with 0 after a failure: a job cut short by
+// an unplugged adapter, or a file that cannot be read or written, is a
+// failure a script can see.
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "filled_track.h"
 #include "running_program.h"
@@ -39,6 +42,25 @@ TEST_F(TessorctlLoggerExit, TracksWithTheLineLostDuringTheConnectListsNothing) {
   EXPECT_TRUE(sim_->vanished());
   EXPECT_NE(r.status, 0) << r.out << r.err;
   EXPECT_EQ(r.out.find("\t0703"), std::string::npos) << "a track row printed:\n" << r.out;
+}
+
+TEST_F(TessorctlLoggerExit, ConvertLogThatCannotReadOrWriteIsNoSuccess) {
+  const std::string in = WriteFile("raw.bin", std::vector<uint8_t>(12, 0));
+  const std::string out = data_home_ + "/out.nmea";
+  auto convert = [&](const std::string& from, const std::string& to) {
+    return test::RunProgram(
+        {TESSORCTL, "convert-log", "--format", "0", "--date", "70314", from, to},
+        data_home_ + "/run");
+  };
+  for (const std::string& unreadable : {data_home_ + "/missing.bin", data_home_}) {
+    const auto r = convert(unreadable, out);
+    EXPECT_EQ(r.status, 65) << unreadable << "\n" << r.err;
+    EXPECT_FALSE(std::filesystem::exists(out)) << unreadable;
+  }
+  for (const std::string& unwritable : {data_home_ + "/no/such/folder.nmea", data_home_}) {
+    const auto r = convert(in, unwritable);
+    EXPECT_EQ(r.status, 74) << unwritable << "\n" << r.err;
+  }
 }
 
 }  // namespace

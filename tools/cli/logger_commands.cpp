@@ -35,7 +35,10 @@ struct LoggerOptions {
 
 void AddCommon(CLI::App* sub, LoggerOptions& o) {
   sub->add_option("--port", o.port, kPortHelp);
-  sub->add_flag("--progress", o.progress, "print 'progress DONE/TOTAL' lines on standard error");
+  sub->add_flag(
+      "--progress", o.progress,
+      "print 'progress DONE/TOTAL' lines, and 'phase STEP' lines naming the track or step "
+      "reached, on standard error (a terminal shows a bar without it)");
 }
 
 int ListTracks(DeviceSession& s) {
