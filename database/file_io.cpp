@@ -38,21 +38,61 @@ int CreatePartFile(const std::string& path, std::string* part) {
 
 }  // namespace
 
-bool WriteFileWhole(const std::string& path, const std::string& text) {
-  struct stat st;
-  const bool in_place = lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
-  std::string part = path;
-  const int out = in_place ? open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)
-                           : CreatePartFile(path, &part);
-  if (out < 0) return false;
-  const bool written = WriteAll(out, text);
-  const int write_error = errno;
+// The file a chain of links ends at, existing or not: a save through a link
+// must replace the file it points to, not the link itself.
+std::string FollowLinks(const std::string& path) {
+  std::string current = path;
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat st;
+    if (lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+    std::string target(static_cast<size_t>(st.st_size) + 1, '\0');
+    const ssize_t n = readlink(current.c_str(), target.data(), target.size());
+    if (n < 0 || static_cast<size_t>(n) >= target.size()) return current;
+    target.resize(static_cast<size_t>(n));
+    const size_t slash = current.rfind('/');
+    const bool relative = !target.empty() && target[0] != '/' && slash != std::string::npos;
+    current = relative ? current.substr(0, slash + 1) + target : target;
+  }
+  return current;
+}
+
+namespace {
+
+// Writes, flushes and closes the part file; errno tells the first failure.
+bool FinishPartFile(int fd, const std::string& text) {
+  bool ok = WriteAll(fd, text) && fsync(fd) == 0;
+  const int error_number = errno;
   // A failed close is a failed write, not a short file passed off as done.
-  const bool closed = close(out) == 0;
-  const int close_error = errno;
-  if (written && closed && (in_place || std::rename(part.c_str(), path.c_str()) == 0)) return true;
-  const int error_number = !written ? write_error : !closed ? close_error : errno;
-  if (!in_place) unlink(part.c_str());
+  if (close(fd) != 0 && ok) return false;
+  errno = error_number;
+  return ok;
+}
+
+bool WriteInPlace(const std::string& path, const std::string& text) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  const bool written = WriteAll(fd, text);
+  const int error_number = errno;
+  if (close(fd) != 0 && written) return false;
+  errno = error_number;
+  return written;
+}
+
+}  // namespace
+
+bool WriteFileWhole(const std::string& path, const std::string& text) {
+  const std::string target = FollowLinks(path);
+  struct stat st;
+  const bool exists = lstat(target.c_str(), &st) == 0;
+  if (exists && !S_ISREG(st.st_mode)) return WriteInPlace(target, text);
+  std::string part;
+  const int fd = CreatePartFile(target, &part);
+  if (fd < 0) return false;
+  // A file saved again keeps the permissions its owner gave it.
+  if (exists) fchmod(fd, st.st_mode & 07777);
+  if (FinishPartFile(fd, text) && std::rename(part.c_str(), target.c_str()) == 0) return true;
+  const int error_number = errno;
+  unlink(part.c_str());
   errno = error_number;
   return false;
 }

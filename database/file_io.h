@@ -11,8 +11,14 @@ bool WriteAll(int fd, const std::string& text);
 // Writes a whole file beside its name, under a name of this write's own, and
 // renames it over the name once whole, so that a full disk or a failed write
 // never leaves a cut file under the name asked for, and two writers of one
-// name never mix their bytes. A device, a pipe or a link is written in place:
-// renaming over it would replace it. False with errno set on failure.
+// name never mix their bytes. A link is followed and the file it points to is
+// replaced the same way, beside it; a device or a pipe is written in place:
+// renaming over either would replace it. A new file gets mode 0644 less the
+// umask, a replaced one keeps its mode. False with errno set on failure.
 bool WriteFileWhole(const std::string& path, const std::string& text);
+
+// The path a chain of symbolic links ends at (the path itself when it is no
+// link); the end need not exist.
+std::string FollowLinks(const std::string& path);
 
 }  // namespace tessor

@@ -1,6 +1,5 @@
 #include "poi/map_page.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -161,10 +160,8 @@ bool WriteMapPage(const std::string& path, const MapPosition& poi, const MapPosi
   const std::string page = HeadBlocks(addresses) + GoToBlock(poi, coverageMax, coverageMin) +
                            LoadStartBlocks(poi) + PolygonBlock(coverageMin, coverageMax) +
                            MarkerBlocks(addresses) + EndBlocks();
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
-  const bool written = WriteAll(fd, page);
-  return (close(fd) == 0) && written;
+  // A failed write keeps the previous page.
+  return WriteFileWhole(path, page);
 }
 
 }  // namespace tessor

@@ -1,9 +1,5 @@
 #include "poi/poi_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -82,30 +78,12 @@ std::string FormatPoiFile(const PoiList& list, bool onlyValid) {
   return text;
 }
 
-// Writes beside the target and renames over it, so a failure keeps the old file.
-bool ReplaceFile(const std::string& path, const std::string& text) {
-  std::string temp = path + ".XXXXXX";
-  const int fd = mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat old {};
-  fchmod(fd, stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
-  bool ok = WriteAll(fd, text) && fsync(fd) == 0;
-  int error_number = errno;
-  if (close(fd) != 0 && ok) {
-    ok = false;
-    error_number = errno;
-  }
-  if (ok && rename(temp.c_str(), path.c_str()) == 0) return true;
-  if (ok) error_number = errno;
-  unlink(temp.c_str());
-  errno = error_number;
-  return false;
-}
 }  // namespace
 
 bool WritePoiFile(const std::string& path, const PoiList& list, bool onlyValid) {
   if (path.empty()) return false;
-  if (ReplaceFile(path, FormatPoiFile(list, onlyValid))) return true;
+  // Whole or not at all, through a link to its file, and a pipe or device in place.
+  if (WriteFileWhole(path, FormatPoiFile(list, onlyValid))) return true;
   ShowSystemError(errno);
   return false;
 }
