@@ -5,6 +5,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace tessor::devsim::test {
@@ -128,6 +129,7 @@ std::optional<Received> SimClient::Parse(Clock::time_point deadline) {
   }
   if (!Need(star + 5, deadline)) return std::nullopt;
   const int hi = Hex(buffer_[star + 1]), lo = Hex(buffer_[star + 2]);
+  r.checksum = static_cast<uint8_t>(std::max(hi, 0) * 16 + std::max(lo, 0));
   r.checksum_ok = hi >= 0 && lo >= 0 &&
                   XorOf(std::string_view(buffer_).substr(1, star - 1)) == hi * 16 + lo &&
                   buffer_.compare(star + 3, 2, "\r\n") == 0;

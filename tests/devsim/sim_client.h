@@ -13,6 +13,7 @@ namespace tessor::devsim::test {
 struct Received {
   std::string text;  // "$" to the character before "*"; a block's binary part excluded
   bool checksum_ok = false;
+  uint8_t checksum = 0;        // the value carried after "*"
   bool block = false;          // a "$LOG102" data block
   bool short_refusal = false;  // "$LOG102,0*"
   uint16_t index = 0;

@@ -15,11 +15,14 @@ void AppendHexByte(std::string& out, uint8_t b) {
   out.push_back(kHex[b & 0x0F]);
 }
 
-// Every byte after the leading "$" counts, so a payload byte equal to "$" is
-// summed like any other (SentenceChecksum would skip it).
-std::string WithChecksum(std::string body) {
+// By default every byte after the leading "$" counts, so a payload byte equal
+// to "$" is summed like any other; a firmware that frames its blocks as its
+// text answers skips them (as SentenceChecksum does).
+std::string WithChecksum(std::string body, BlockChecksum rule = BlockChecksum::kAll) {
   uint8_t sum = 0;
-  for (size_t i = 1; i < body.size(); ++i) sum ^= static_cast<uint8_t>(body[i]);
+  for (size_t i = 1; i < body.size(); ++i) {
+    if (rule == BlockChecksum::kAll || body[i] != '$') sum ^= static_cast<uint8_t>(body[i]);
+  }
   body.push_back('*');
   AppendHexByte(body, sum);
   body += "\r\n";
@@ -32,13 +35,13 @@ std::string TextAnswer(std::string_view text) {
   return FramedSentence(text);
 }
 
-std::string DataBlockAnswer(uint16_t index, std::span<const uint8_t> payload) {
+std::string DataBlockAnswer(uint16_t index, std::span<const uint8_t> payload, BlockChecksum rule) {
   std::string body = "$LOG102,";
   body.push_back(static_cast<char>(index & 0xFF));
   body.push_back(static_cast<char>(index >> 8));
   body.push_back(static_cast<char>(payload.size()));
   body.append(payload.begin(), payload.end());
-  return WithChecksum(std::move(body));
+  return WithChecksum(std::move(body), rule);
 }
 
 std::string ShortRefusal() {

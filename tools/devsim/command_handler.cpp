@@ -64,6 +64,7 @@ bool SettingOrQuery(int command) {
 
 Reply CommandHandler::Handle(const HostCommand& command, bool erasing) {
   Reply reply;
+  if (!ActedOnInMode(command.number)) return reply;
   if (faults_.TakeSilent(command.number)) return reply;
   if (erasing || faults_.TakeBusy(command.number)) {
     Say(reply, "$LOG000,1");
@@ -74,6 +75,21 @@ Reply CommandHandler::Handle(const HostCommand& command, bool erasing) {
     reply.sentences.insert(reply.sentences.begin(), TextAnswer("$LOG000,0"));
   }
   return reply;
+}
+
+bool CommandHandler::ActedOnInMode(int command) const {
+  if (!variant_.strict_modes) return true;
+  const int mode = model_.link_mode;
+  switch (command) {
+    case 999:
+      return mode == 1;
+    case 102:
+      return mode == 3;
+    case 115:
+      return mode == 2 || mode == 3;
+    default:
+      return true;
+  }
 }
 
 void CommandHandler::Say(Reply& reply, const std::string& text) {
@@ -210,8 +226,8 @@ void CommandHandler::TrackRequest(Reply& reply, const HostCommand& c) {
     data.resize(std::min<size_t>(data.size(), *stop));
   for (size_t at = 0, index = 0; at < data.size(); at += kBlockPayloadMax, ++index) {
     const size_t n = std::min(kBlockPayloadMax, data.size() - at);
-    reply.sentences.push_back(
-        DataBlockAnswer(static_cast<uint16_t>(index), std::span(data).subspan(at, n)));
+    reply.sentences.push_back(DataBlockAnswer(
+        static_cast<uint16_t>(index), std::span(data).subspan(at, n), variant_.block_checksum));
   }
 }
 

@@ -19,12 +19,15 @@ struct Reply {
 // gets no answer at all, as a device would do.
 class CommandHandler {
  public:
-  CommandHandler(DeviceModel& model, FaultState& faults) : model_(model), faults_(faults) {}
+  CommandHandler(DeviceModel& model, FaultState& faults, const Variant& variant)
+      : model_(model), faults_(faults), variant_(variant) {}
 
   // `erasing`: the flash is still being erased, so the device only reports busy.
   Reply Handle(const HostCommand& command, bool erasing);
 
  private:
+  // False for a transfer command that a strict firmware ignores in this mode.
+  bool ActedOnInMode(int command) const;
   void Answer(Reply& reply, const HostCommand& c);
   void Say(Reply& reply, const std::string& text);
   void Identification(Reply& reply);
@@ -45,6 +48,7 @@ class CommandHandler {
 
   DeviceModel& model_;
   FaultState& faults_;
+  Variant variant_;
   int64_t clock_offset_s_ = 0;  // set by 001
 };
 

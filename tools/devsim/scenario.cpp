@@ -1,11 +1,14 @@
 #include "tools/devsim/scenario.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 
 #include "tools/devsim/track_generator.h"
 
@@ -110,6 +113,61 @@ Faults ParseFaults(const json& f) {
   return faults;
 }
 
+void OnlyMembers(const json& j, std::initializer_list<std::string_view> known,
+                 const std::string& what) {
+  for (const auto& item : j.items()) {
+    if (std::find(known.begin(), known.end(), item.key()) == known.end()) {
+      Fail(what + " has no member \"" + item.key() + "\"");
+    }
+  }
+}
+
+// A count of milliseconds or bytes: a whole number, not negative.
+uint32_t Count(const json& j, const char* member, const char* what = "variant") {
+  if (!j.contains(member)) return 0;
+  const json& v = j.at(member);
+  if (!v.is_number_unsigned() || v.get<uint64_t>() > UINT32_MAX) {
+    Fail(std::string(what) + " " + member + " must be a whole number of at least 0, not " +
+         v.dump());
+  }
+  return v.get<uint32_t>();
+}
+
+BlockChecksum ParseBlockChecksum(const json& v) {
+  if (v == "all") return BlockChecksum::kAll;
+  if (v == "skip_dollar") return BlockChecksum::kSkipDollar;
+  Fail("variant block_checksum must be \"all\" or \"skip_dollar\", not " + v.dump());
+}
+
+// 0 (whole writes) or {"bytes": N, "gap_ms": M} with N at least 1.
+std::optional<Chunk> ParseChunk(const json& v) {
+  if (v == 0) return std::nullopt;
+  if (!v.is_object()) Fail("variant chunk must be 0 or {\"bytes\": N, \"gap_ms\": M}");
+  OnlyMembers(v, {"bytes", "gap_ms"}, "variant chunk");
+  const Chunk chunk{Count(v, "bytes", "variant chunk"), Count(v, "gap_ms", "variant chunk")};
+  if (chunk.bytes == 0) Fail("variant chunk bytes must be at least 1");
+  return chunk;
+}
+
+// A misspelt member would leave a variant silently at its default, so any
+// member not known is an error.
+Variant ParseVariant(const json& v) {
+  if (!v.is_object()) Fail("variant must be an object");
+  OnlyMembers(v, {"block_checksum", "strict_modes", "latency_ms", "chunk", "unsolicited_nmea_ms"},
+              "variant");
+  Variant variant;
+  if (v.contains("block_checksum"))
+    variant.block_checksum = ParseBlockChecksum(v.at("block_checksum"));
+  if (v.contains("strict_modes")) {
+    if (!v.at("strict_modes").is_boolean()) Fail("variant strict_modes must be true or false");
+    variant.strict_modes = v.at("strict_modes").get<bool>();
+  }
+  variant.latency_ms = Count(v, "latency_ms");
+  if (v.contains("chunk")) variant.chunk = ParseChunk(v.at("chunk"));
+  variant.unsolicited_nmea_ms = Count(v, "unsolicited_nmea_ms");
+  return variant;
+}
+
 void ParseMembers(const json& j, const fs::path& base, Scenario& s) {
   s.name = j.value("name", s.name);
   s.firmware = j.value("firmware", s.firmware);
@@ -123,6 +181,7 @@ void ParseMembers(const json& j, const fs::path& base, Scenario& s) {
   }
   s.erase_reports_ms = j.value("erase_reports_ms", s.erase_reports_ms);
   if (j.contains("faults")) s.faults = ParseFaults(j.at("faults"));
+  if (j.contains("variant")) s.variant = ParseVariant(j.at("variant"));
 }
 
 }  // namespace

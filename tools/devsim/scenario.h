@@ -55,6 +55,26 @@ struct Faults {
   bool not_busy_reports = false;  // "$LOG000,0" before each setting or query answer
 };
 
+// How the checksum of a "$LOG102" data block is counted: every byte after the
+// first "$", or every byte but those equal to "$" (as text sentences are framed).
+enum class BlockChecksum { kAll, kSkipDollar };
+
+// Sent bytes leave in pieces of `bytes`, with `gap_ms` between pieces.
+struct Chunk {
+  uint32_t bytes = 16;
+  uint32_t gap_ms = 30;
+};
+
+// Behaviour the protocol leaves open, in which real firmware may differ.
+struct Variant {
+  BlockChecksum block_checksum = BlockChecksum::kAll;
+  // 999 acted on only in mode 1, 102 only in mode 3, 115 only in mode 2 or 3.
+  bool strict_modes = false;
+  uint32_t latency_ms = 0;  // every answer leaves this long after its command arrived
+  std::optional<Chunk> chunk;
+  uint32_t unsolicited_nmea_ms = 0;  // a "$GPGGA"/"$GPRMC" pair this often, 0 never
+};
+
 inline constexpr size_t kConfigCount = 14;
 
 struct Scenario {
@@ -71,6 +91,7 @@ struct Scenario {
   std::vector<TrackSource> tracks;
   uint32_t erase_reports_ms = 1500;
   Faults faults;
+  Variant variant;
 };
 
 // Record size of a log record format, 0 for an unknown format.

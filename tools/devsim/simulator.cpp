@@ -31,10 +31,12 @@ Simulator::Simulator(int master_fd, const Scenario& scenario, SimulatorOptions o
       start_(Clock::now()),
       model_(scenario),
       faults_(scenario.faults),
-      handler_(model_, faults_),
+      variant_(scenario.variant),
+      handler_(model_, faults_, variant_),
       pacer_(options.pace),
       transcript_(start_),
-      erase_ms_(scenario.erase_reports_ms) {}
+      erase_ms_(scenario.erase_reports_ms),
+      next_unsolicited_(start_ + milliseconds(variant_.unsolicited_nmea_ms)) {}
 
 Simulator::~Simulator() {
   Stop();
@@ -87,7 +89,7 @@ bool Simulator::Cycle() {
     return false;
   }
   RunTimers(now);
-  ReleaseLateAnswers(now);
+  ReleaseDelayedAnswers(now);
   ProcessCommands(now);
   if (!WriteOutput(now)) return false;
   if (options_.once && connected_seen_ && !connected_) return false;
@@ -98,11 +100,8 @@ bool Simulator::Cycle() {
 void Simulator::Wait(Clock::time_point now) {
   Clock::time_point wake = now + kLongestWait;
   if (!commands_.empty()) wake = std::min(wake, commands_.front().ready_at);
-  if (!late_.empty()) wake = std::min(wake, late_.begin()->first);
-  if (!out_.empty() && !want_write_) {
-    wake = std::min(wake,
-                    pacer_.SendReadyAt(std::min(kPacedPiece, out_.front().size() - out_offset_)));
-  }
+  if (!delayed_.empty()) wake = std::min(wake, delayed_.begin()->first);
+  if (!out_.empty() && !want_write_) wake = std::min(wake, NextSendAt());
   const auto wait = std::max(Clock::duration::zero(), wake - now);
   const timespec ts{0, static_cast<long>(std::chrono::nanoseconds(wait).count())};
   pollfd p{fd_, static_cast<short>(POLLIN | (want_write_ ? POLLOUT : 0)), 0};
@@ -160,8 +159,11 @@ void Simulator::Process(const Pending& p, Clock::time_point now) {
     const bool held = hold_busy_.load() && command->number == 102;
     reply = handler_.Handle(*command, now < erase_end_ || held);
   }
-  if (const auto delay = faults_.LateAnswer(command->number)) {
-    late_.emplace(now + *delay, std::move(reply.sentences));
+  // A late answer's own delay comes on top of the link's latency.
+  const milliseconds delay = milliseconds(variant_.latency_ms) +
+                             faults_.LateAnswer(command->number).value_or(milliseconds(0));
+  if (delay > milliseconds(0)) {
+    delayed_.emplace(now + delay, std::move(reply.sentences));
   } else {
     QueueSentences(reply.sentences, now);
   }
@@ -187,6 +189,7 @@ void Simulator::RunTimers(Clock::time_point now) {
     QueueSentences({TextAnswer("$PSRFTXTErase now")}, now);
     next_erase_report_ += kEraseReportEvery;
   }
+  SendUnsolicitedPositions(now);
   bool streaming;
   {
     std::lock_guard<std::mutex> lock(model_mutex_);
@@ -200,16 +203,45 @@ void Simulator::RunTimers(Clock::time_point now) {
   next_position_ = std::max(next_position_ + kPositionEvery, now);
 }
 
-void Simulator::ReleaseLateAnswers(Clock::time_point now) {
-  while (!late_.empty() && late_.begin()->first <= now) {
-    QueueSentences(late_.begin()->second, now);
-    late_.erase(late_.begin());
+// A firmware that reports its position whatever the mode: a "$GPGGA" and
+// "$GPRMC" pair at the next boundary between sentences.
+void Simulator::SendUnsolicitedPositions(Clock::time_point now) {
+  const uint32_t every_ms = variant_.unsolicited_nmea_ms;
+  if (every_ms == 0 || now < next_unsolicited_ || !PositionMayJoin()) return;
+  const double seconds = std::chrono::duration<double>(now - start_).count();
+  const auto sentences =
+      PositionSentences(PathAt(stream_path_.lat, stream_path_.lon, seconds), std::time(nullptr));
+  // One item, so that a later pair cannot come between the two.
+  QueueBetweenSentences(sentences.front() + sentences.back(), now);
+  next_unsolicited_ = std::max(next_unsolicited_ + milliseconds(every_ms), now);
+}
+
+// A device keeps no backlog of positions and lets its answers go on between
+// them: a pair joins only when none waits and something else has gone since.
+bool Simulator::PositionMayJoin() const {
+  if (out_.empty()) return true;
+  return other_sent_since_position_ &&
+         std::none_of(out_.begin(), out_.end(),
+                      [](const std::string& item) { return item.starts_with("$GPGGA"); });
+}
+
+void Simulator::ReleaseDelayedAnswers(Clock::time_point now) {
+  while (!delayed_.empty() && delayed_.begin()->first <= now) {
+    QueueSentences(delayed_.begin()->second, now);
+    delayed_.erase(delayed_.begin());
   }
 }
 
 void Simulator::QueueRaw(std::string bytes, Clock::time_point now) {
   if (out_.empty()) pacer_.StartSending(now);
   out_.push_back(std::move(bytes));
+}
+
+// Ahead of everything queued but after the item being sent, so that no
+// sentence is cut.
+void Simulator::QueueBetweenSentences(std::string bytes, Clock::time_point now) {
+  if (out_.empty()) pacer_.StartSending(now);
+  out_.insert(out_.begin() + (out_offset_ > 0 ? 1 : 0), std::move(bytes));
 }
 
 void Simulator::QueueSentences(const std::vector<std::string>& sentences, Clock::time_point now) {
@@ -230,6 +262,8 @@ bool Simulator::WriteOutput(Clock::time_point now) {
     const std::string& item = out_.front();
     size_t n = item.size() - out_offset_;
     if (pacer_.enabled()) n = std::min(n, kPacedPiece);
+    if (!PieceMayStart(now)) return true;
+    if (variant_.chunk) n = std::min(n, piece_left_);
     if (pacer_.SendReadyAt(n) > now) return true;
     if (limit) n = std::min<uint64_t>(n, *limit - bytes_sent_);
     const ssize_t w = n == 0 ? 0 : write(fd_, item.data() + out_offset_, n);
@@ -244,9 +278,11 @@ bool Simulator::WriteOutput(Clock::time_point now) {
     out_offset_ += static_cast<size_t>(w);
     if (out_offset_ == item.size()) {
       transcript_.Device(now, item);
+      other_sent_since_position_ = !item.starts_with("$GPGGA");
       out_.pop_front();
       out_offset_ = 0;
     }
+    PieceSent(static_cast<size_t>(w), now);
     if (limit && bytes_sent_ >= *limit) {
       Vanish(now);
       return false;
@@ -255,9 +291,37 @@ bool Simulator::WriteOutput(Clock::time_point now) {
   return true;
 }
 
+// False while the pause after a piece of a chunked line lasts. The pause
+// comes on top of the wire time: the piece's own bytes are paced from its start.
+bool Simulator::PieceMayStart(Clock::time_point now) {
+  if (!variant_.chunk || piece_left_ > 0) return true;
+  if (now < next_piece_at_) return false;
+  piece_left_ = variant_.chunk->bytes;
+  pacer_.StartSending(now);
+  return true;
+}
+
+// A piece ends when it is full or when nothing more is waiting to go.
+void Simulator::PieceSent(size_t n, Clock::time_point now) {
+  if (!variant_.chunk) return;
+  piece_left_ -= std::min(n, piece_left_);
+  if (piece_left_ == 0 || out_.empty()) {
+    piece_left_ = 0;
+    next_piece_at_ = now + milliseconds(variant_.chunk->gap_ms);
+  }
+}
+
+Clock::time_point Simulator::NextSendAt() const {
+  if (variant_.chunk && piece_left_ == 0) return next_piece_at_;
+  size_t n = std::min(kPacedPiece, out_.front().size() - out_offset_);
+  if (variant_.chunk) n = std::min(n, piece_left_);
+  return pacer_.SendReadyAt(n);
+}
+
 void Simulator::DropOutput() {
   out_.clear();
   out_offset_ = 0;
+  piece_left_ = 0;
   want_write_ = false;
 }
 

@@ -66,11 +66,17 @@ class Simulator {
   void ProcessCommands(Clock::time_point now);
   void Process(const Pending& p, Clock::time_point now);
   void RunTimers(Clock::time_point now);
-  void ReleaseLateAnswers(Clock::time_point now);
+  void SendUnsolicitedPositions(Clock::time_point now);
+  bool PositionMayJoin() const;
+  void ReleaseDelayedAnswers(Clock::time_point now);
   bool WriteOutput(Clock::time_point now);
+  bool PieceMayStart(Clock::time_point now);
+  void PieceSent(size_t n, Clock::time_point now);
+  Clock::time_point NextSendAt() const;
   void Wait(Clock::time_point now);
   void QueueSentences(const std::vector<std::string>& sentences, Clock::time_point now);
   void QueueRaw(std::string bytes, Clock::time_point now);
+  void QueueBetweenSentences(std::string bytes, Clock::time_point now);
   void DropOutput();
   void Vanish(Clock::time_point now);
   void Finish();
@@ -81,6 +87,7 @@ class Simulator {
   mutable std::mutex model_mutex_;
   DeviceModel model_;
   FaultState faults_;
+  Variant variant_;
   CommandHandler handler_;
   WirePacer pacer_;
   Transcript transcript_;
@@ -91,9 +98,12 @@ class Simulator {
   std::string raw_;  // host bytes of the sentence being received
   std::deque<Pending> commands_;
   std::deque<std::string> out_;
-  // Answers held back by the late fault, by the time they go out (equal times in arrival order).
-  std::multimap<Clock::time_point, std::vector<std::string>> late_;
+  // Answers held back by the latency or the late fault, by the time they go
+  // out (equal times in arrival order).
+  std::multimap<Clock::time_point, std::vector<std::string>> delayed_;
   size_t out_offset_ = 0;
+  size_t piece_left_ = 0;  // bytes still to go in the current piece of a chunked line
+  Clock::time_point next_piece_at_{};
   uint64_t bytes_sent_ = 0;
   uint64_t sentences_queued_ = 0;
   bool commands_seen_ = false;
@@ -104,6 +114,8 @@ class Simulator {
   Clock::time_point next_erase_report_{};
   Clock::time_point next_position_{};
   Clock::time_point stream_start_{};
+  Clock::time_point next_unsolicited_{};
+  bool other_sent_since_position_ = true;
 
   std::thread thread_;
   std::atomic<bool> stop_{false};
