@@ -125,8 +125,8 @@ void AddAlertCommands(CLI::App& app, int& exit_status) {
   critical->needs(notification);
   notification->needs(critical);
   sub->callback([o, &exit_status] {
-    exit_status =
-        RunOnDevice(o->port, o->progress, [&](DeviceSession& s) { return AlertRanges(s, *o); });
+    exit_status = FinishOutput(
+        RunOnDevice(o->port, o->progress, [&](DeviceSession& s) { return AlertRanges(s, *o); }));
   });
 }
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -20,8 +21,47 @@ void InstallMessagePrinter() {
   });
 }
 
+namespace {
+std::atomic<bool> status_to_stderr{false};
+}  // namespace
+
 void PrintStatus(const std::string& line) {
-  std::cout << line << '\n' << std::flush;
+  std::ostream& out = status_to_stderr.load() ? std::cerr : std::cout;
+  out << line << '\n' << std::flush;
+}
+
+void SendStatusToStandardError() {
+  status_to_stderr = true;
+}
+
+int FinishOutput(int status) {
+  if (std::cout.flush()) return status;
+  PrintError("cannot write standard output");
+  return status == kExitOk ? kExitCannotWrite : status;
+}
+
+std::string EscapeField(std::string_view text) {
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (const char c : text) {
+    switch (c) {
+      case '\\':
+        escaped += "\\\\";
+        break;
+      case '\t':
+        escaped += "\\t";
+        break;
+      case '\n':
+        escaped += "\\n";
+        break;
+      case '\r':
+        escaped += "\\r";
+        break;
+      default:
+        escaped += c;
+    }
+  }
+  return escaped;
 }
 
 void PrintError(const std::string& text) {

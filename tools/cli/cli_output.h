@@ -21,8 +21,16 @@ inline constexpr const char* kPortHelp =
 
 // Message boxes of the core go to standard error as "message: TEXT".
 void InstallMessagePrinter();
-// One status line on standard output.
+// One status line on standard output, or on standard error once a subcommand
+// prints a JSON document there instead.
 void PrintStatus(const std::string& line);
+void SendStatusToStandardError();
+// The status of a subcommand whose lines may not all have reached standard
+// output (a full disk, a closed reader): a lost line is no success.
+int FinishOutput(int status);
+// A text made safe for one tab-separated field: backslash, tab, line feed and
+// carriage return become \\, \t, \n and \r.
+std::string EscapeField(std::string_view text);
 // A diagnostic of the tool itself on standard error.
 void PrintError(const std::string& text);
 

@@ -9,6 +9,7 @@
 #include "database/number_text.h"
 #include "tools/cli/cli_output.h"
 #include "tools/cli/device_session.h"
+#include "tools/cli/json_output.h"
 
 namespace tessor::cli {
 
@@ -17,6 +18,7 @@ namespace {
 struct DeviceOptions {
   std::string port;
   bool progress = false;
+  bool json = false;
 };
 
 void AddCommon(CLI::App* sub, DeviceOptions& o) {
@@ -24,30 +26,29 @@ void AddCommon(CLI::App* sub, DeviceOptions& o) {
   sub->add_flag("--progress", o.progress, "print 'progress DONE/TOTAL' lines on standard error");
 }
 
-void Print(const std::string& key, const std::string& value) {
-  PrintStatus(key + "\t" + value);
-}
-
 double Degrees(float radians) {
   return radians * 180.0 / M_PI;
 }
 
-int Info(DeviceSession& s) {
+int Info(DeviceSession& s, bool json) {
   CDeviceEngine& e = s.engine();
-  const std::string coverage = FormatNumbers(
-      "%.6f,%.6f,%.6f,%.6f", Degrees(e.coverage.min_longitude), Degrees(e.coverage.min_latitude),
-      Degrees(e.coverage.max_longitude), Degrees(e.coverage.max_latitude));
   size_t tracks;
   {
     std::lock_guard<std::mutex> lock(e.headers_mutex);
     tracks = e.track_headers.size();
   }
-  Print("name", e.device_name);
-  Print("firmware", std::to_string(e.firmware_version));
-  Print("capacity", std::to_string(e.capacity));
-  Print("flash-used-percent", std::to_string(e.flash_usage.used_percent));
-  Print("tracks", std::to_string(tracks));
-  Print("coverage", coverage);
+  KeyValueReport report;
+  report.Add("name", e.device_name);
+  report.Add("firmware", std::to_string(e.firmware_version), e.firmware_version);
+  report.Add("capacity", std::to_string(e.capacity), e.capacity);
+  const int used = e.flash_usage.used_percent;
+  report.Add("flash-used-percent", std::to_string(used), used);
+  report.Add("tracks", std::to_string(tracks), tracks);
+  const DatabaseCoverage& c = e.coverage;
+  const auto [text, numbers] = DegreeFields({Degrees(c.min_longitude), Degrees(c.min_latitude),
+                                             Degrees(c.max_longitude), Degrees(c.max_latitude)});
+  report.Add("coverage", text, numbers);
+  report.Print(json);
   return kExitOk;
 }
 
@@ -103,11 +104,13 @@ int DownloadDb(DeviceSession& s, const std::string& out, const std::string& comp
   return kExitOk;
 }
 
-int Battery(DeviceSession& s) {
+int Battery(DeviceSession& s, bool json) {
   uint8_t value = 0;
   const int result = s.engine().QueryBattery(&value);
   if (result != kResultOk) return result;
-  Print("battery", value == 0 ? "low" : "ok");
+  KeyValueReport report;
+  report.Add("battery", value == 0 ? "low" : "ok");
+  report.Print(json);
   return kExitOk;
 }
 
@@ -129,15 +132,19 @@ void AddDeviceCommands(CLI::App& app, int& exit_status) {
 
   CLI::App* info = app.add_subcommand("info", "connect and report the device");
   AddCommon(info, *options);
-  info->callback(
-      [=, &exit_status] { exit_status = RunOnDevice(options->port, options->progress, Info); });
+  AddJsonFlag(info, &options->json);
+  info->callback([=, &exit_status] {
+    exit_status = FinishOutput(RunOnDevice(options->port, options->progress, [=](DeviceSession& s) {
+      return Info(s, options->json);
+    }));
+  });
 
   CLI::App* upload = app.add_subcommand("upload", "validate and upload a database image");
   AddCommon(upload, *options);
   upload->add_option("IMAGE", *image, "database image")->required();
   upload->callback([=, &exit_status] {
-    exit_status = RunOnDevice(options->port, options->progress,
-                              [=](DeviceSession& s) { return Upload(s, *image); });
+    exit_status = FinishOutput(RunOnDevice(options->port, options->progress,
+                                           [=](DeviceSession& s) { return Upload(s, *image); }));
   });
 
   CLI::App* download = app.add_subcommand("download-db", "read the database back into a file");
@@ -145,14 +152,19 @@ void AddDeviceCommands(CLI::App& app, int& exit_status) {
   download->add_option("OUT", *out, "output file")->required();
   download->add_option("--compare", *compare, "image to compare with, byte for byte");
   download->callback([=, &exit_status] {
-    exit_status = RunOnDevice(options->port, options->progress,
-                              [=](DeviceSession& s) { return DownloadDb(s, *out, *compare); });
+    exit_status = FinishOutput(RunOnDevice(options->port, options->progress, [=](DeviceSession& s) {
+      return DownloadDb(s, *out, *compare);
+    }));
   });
 
   CLI::App* battery = app.add_subcommand("battery", "query the battery");
   AddCommon(battery, *options);
-  battery->callback(
-      [=, &exit_status] { exit_status = RunOnDevice(options->port, options->progress, Battery); });
+  AddJsonFlag(battery, &options->json);
+  battery->callback([=, &exit_status] {
+    exit_status = FinishOutput(RunOnDevice(options->port, options->progress, [=](DeviceSession& s) {
+      return Battery(s, options->json);
+    }));
+  });
 }
 
 }  // namespace tessor::cli

@@ -16,6 +16,7 @@
 #include "poi/poi_file.h"
 #include "poi/poi_rules.h"
 #include "tools/cli/cli_output.h"
+#include "tools/cli/json_output.h"
 #include "tools/cli/offline_image_commands.h"
 
 namespace tessor::cli {
@@ -24,6 +25,7 @@ namespace {
 
 struct PoiCheckArgs {
   std::string input, coverage, save, save_all;
+  bool json = false;
 };
 
 // "MINLON,MINLAT,MAXLON,MAXLAT" in degrees; empty gives the all-zero rectangle.
@@ -37,17 +39,41 @@ bool ParseCoverage(const std::string& text, DatabaseCoverage& coverage) {
   return true;
 }
 
-void PrintPoiRows(const PoiList& list) {
-  PrintStatus("No.\tLatitude\tLongitude\tSpeed\tComments\tStatus");
+// One list entry with the POI page's formats: the printed degrees are the
+// numbers in both forms.
+Json PoiRowJson(size_t number, const CPOI& poi) {
+  return {{"No.", number},
+          {"Latitude", PrintedNumber(FormatNumbers("%f", poi.latitude * kRadToDeg))},
+          {"Longitude", PrintedNumber(FormatNumbers("%f", poi.longitude * kRadToDeg))},
+          {"Speed", static_cast<int>(poi.vmax)},
+          {"Comments", std::string(poi.comment())},
+          {"Status", PoiStatusText(poi)}};
+}
+
+// A tab or line end in a comment is escaped: it would split the row.
+std::string PoiRowText(size_t number, const CPOI& poi) {
+  return FormatNumbers("%zu\t%f\t%f\t%d\t", number, poi.latitude * kRadToDeg,
+                       poi.longitude * kRadToDeg, static_cast<int>(poi.vmax)) +
+         EscapeField(poi.comment()) + "\t" + PoiStatusText(poi);
+}
+
+void PrintPoiRows(const PoiList& list, bool json) {
+  Json rows = Json::array();
+  if (!json) PrintStatus("No.\tLatitude\tLongitude\tSpeed\tComments\tStatus");
   size_t valid = 0;
   for (size_t i = 0; i < list.size(); ++i) {
-    const CPOI& poi = *list[i];
-    PrintStatus(FormatNumbers("%zu\t%f\t%f\t%d\t", i + 1, poi.latitude * kRadToDeg,
-                              poi.longitude * kRadToDeg, static_cast<int>(poi.vmax)) +
-                std::string(poi.comment()) + "\t" + PoiStatusText(poi));
-    valid += poi.status == Valid;
+    if (json) {
+      rows.push_back(PoiRowJson(i + 1, *list[i]));
+    } else {
+      PrintStatus(PoiRowText(i + 1, *list[i]));
+    }
+    valid += list[i]->status == Valid;
   }
-  PrintStatus("Valid POIs\t" + std::to_string(valid));
+  if (json) {
+    PrintJson({{"pois", rows}, {"Valid POIs", valid}});
+  } else {
+    PrintStatus("Valid POIs\t" + std::to_string(valid));
+  }
 }
 
 bool SavePois(const std::string& path, const PoiList& list, bool only_valid) {
@@ -74,7 +100,7 @@ int RunPoiCheck(const PoiCheckArgs& args) {
   const size_t left_out =
       BuildPoiList(pois->data(), reader.record_count(), coverage, records, list);
   if (left_out > 0) ShowMessageBox(reader.caption(), PoiLeftOutText(left_out));
-  PrintPoiRows(list);
+  PrintPoiRows(list, args.json);
   const bool saved = SavePois(args.save, list, true) && SavePois(args.save_all, list, false);
   return saved ? kExitOk : kExitCannotWrite;
 }
@@ -123,7 +149,11 @@ void AddPoiCommands(CLI::App& app, int& exit_status) {
   check->add_option("--coverage", args->coverage, "MINLON,MINLAT,MAXLON,MAXLAT in degrees");
   check->add_option("--save", args->save, "write the valid entries to this file");
   check->add_option("--save-all", args->save_all, "write every listed entry to this file");
-  check->callback([args, &exit_status] { exit_status = RunPoiCheck(*args); });
+  AddJsonFlag(check, &args->json);
+  check->footer(
+      "A tab, line feed, carriage return or backslash in a comment is printed as \\t, \\n, "
+      "\\r or \\\\ in the tab rows.");
+  check->callback([args, &exit_status] { exit_status = FinishOutput(RunPoiCheck(*args)); });
 
   auto page = std::make_shared<MapPageArgs>();
   CLI::App* map = app.add_subcommand("map-page", "Write the map page for one POI");

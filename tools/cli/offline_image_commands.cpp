@@ -14,14 +14,11 @@
 #include "database/number_text.h"
 #include "tools/cli/cli_output.h"
 #include "tools/cli/decimal_options.h"
+#include "tools/cli/json_output.h"
 
 namespace tessor::cli {
 
 namespace {
-
-void PrintValue(const char* key, const std::string& value) {
-  PrintStatus(std::string(key) + "\t" + value);
-}
 
 // The cell sizes the image builder offers, read in decimal like every number.
 CLI::Validator CellSizes() {
@@ -34,36 +31,46 @@ CLI::Validator CellSizes() {
       "{1,2,3,5,10}");
 }
 
-std::string Number(double value) {
-  return FormatNumbers("%.9f", value);
+// A number printed with nine decimals, the same in both forms.
+void AddNumber(KeyValueReport& report, const char* key, double value) {
+  const std::string text = FormatNumbers("%.9f", value);
+  report.Add(key, text, PrintedNumber(text));
 }
 
-std::string Degrees(float radians) {
-  return FormatNumbers("%.6f", radians * kRadToDeg);
+void AddCount(KeyValueReport& report, const char* key, uint64_t value) {
+  report.Add(key, std::to_string(value), value);
 }
 
-void PrintHeader(const EngineDatabaseInfo& info) {
+void AddCoverage(KeyValueReport& report, const DatabaseCoverage& c) {
+  const auto [text, numbers] =
+      DegreeFields({c.min_longitude * kRadToDeg, c.min_latitude * kRadToDeg,
+                    c.max_longitude * kRadToDeg, c.max_latitude * kRadToDeg});
+  report.Add("coverage", text, numbers);
+}
+
+void AddHeader(KeyValueReport& report, const EngineDatabaseInfo& info) {
   const auto& f = info.flags;
-  PrintValue("magic", std::string(info.magic.begin(), info.magic.end()));
-  PrintValue("flags", std::to_string(f[0]) + "," + std::to_string(f[1]) + "," +
-                          std::to_string(f[2]) + "," + std::to_string(f[3]));
-  PrintValue("min-latitude", Number(info.min_latitude));
-  PrintValue("min-longitude", Number(info.min_longitude));
-  PrintValue("max-latitude", Number(info.max_latitude));
-  PrintValue("max-longitude", Number(info.max_longitude));
-  const DatabaseCoverage c = CoverageOf(info);
-  PrintValue("coverage", Degrees(c.min_longitude) + "," + Degrees(c.min_latitude) + "," +
-                             Degrees(c.max_longitude) + "," + Degrees(c.max_latitude));
-  PrintValue("grid-p", Number(info.grid_p));
-  PrintValue("grid-q", Number(info.grid_q));
-  PrintValue("grid-x", std::to_string(info.grid_x));
-  PrintValue("grid-y", std::to_string(info.grid_y));
-  PrintValue("value-r", std::to_string(info.value_r));
-  PrintValue("index-size", std::to_string(IndexSize(info.grid_x, info.grid_y)));
+  report.Add("magic", std::string(info.magic.begin(), info.magic.end()));
+  report.Add("flags",
+             std::to_string(f[0]) + "," + std::to_string(f[1]) + "," + std::to_string(f[2]) + "," +
+                 std::to_string(f[3]),
+             Json::array({f[0], f[1], f[2], f[3]}));
+  AddNumber(report, "min-latitude", info.min_latitude);
+  AddNumber(report, "min-longitude", info.min_longitude);
+  AddNumber(report, "max-latitude", info.max_latitude);
+  AddNumber(report, "max-longitude", info.max_longitude);
+  AddCoverage(report, CoverageOf(info));
+  AddNumber(report, "grid-p", info.grid_p);
+  AddNumber(report, "grid-q", info.grid_q);
+  AddCount(report, "grid-x", info.grid_x);
+  AddCount(report, "grid-y", info.grid_y);
+  AddCount(report, "value-r", info.value_r);
+  AddCount(report, "index-size", IndexSize(info.grid_x, info.grid_y));
 }
 
 // The reads a download makes: the first entry, the last one, and the range.
-void PrintPointRange(std::span<const uint8_t> image, const EngineDatabaseInfo& info) {
+void AddPointRange(KeyValueReport& report, std::span<const uint8_t> image,
+                   const EngineDatabaseInfo& info) {
   const uint64_t index_size = IndexSize(info.grid_x, info.grid_y);
   if (kIndexOffset + index_size > image.size()) return;
   const auto last =
@@ -71,19 +78,19 @@ void PrintPointRange(std::span<const uint8_t> image, const EngineDatabaseInfo& i
   if (!last) return;
   const CellIndexEntry first =
       ParseIndexEntry(image.subspan(kIndexOffset).first<kIndexEntrySize>());
-  PrintValue("first-point-offset", std::to_string(first.point_offset));
-  PrintValue("last-cell-points", std::to_string(last->point_count));
-  PrintValue("last-cell-offset", std::to_string(last->point_offset));
+  AddCount(report, "first-point-offset", first.point_offset);
+  AddCount(report, "last-cell-points", last->point_count);
+  AddCount(report, "last-cell-offset", last->point_offset);
   const auto range = PointDataRange(first, *last);
   if (!range) {
-    PrintValue("point-range", "invalid");
+    report.Add("point-range", "invalid");
     return;
   }
-  PrintValue("point-start", std::to_string(range->start));
-  PrintValue("point-length", std::to_string(range->length));
+  AddCount(report, "point-start", range->start);
+  AddCount(report, "point-length", range->length);
 }
 
-int RunImageInfo(const std::string& path) {
+int RunImageInfo(const std::string& path, bool json) {
   std::string bytes;
   if (!ReadWholeFile(path, bytes)) {
     PrintError("cannot read " + path + ": " + std::strerror(errno));
@@ -91,13 +98,16 @@ int RunImageInfo(const std::string& path) {
   }
   const auto image =
       std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  KeyValueReport report;
   EngineDatabaseInfo info;
   if (UnpackHeader(image, info)) {
-    PrintHeader(info);
-    PrintPointRange(image, info);
+    AddHeader(report, info);
+    AddPointRange(report, image, info);
   }
   const ImageVerdict verdict = ValidateImage(image);
-  PrintValue("valid", verdict.valid ? "yes" : "no: " + verdict.reason);
+  report.Add("valid", verdict.valid ? "yes" : "no: " + verdict.reason, verdict.valid);
+  if (!verdict.valid && json) report.Add("reason", verdict.reason);
+  report.Print(json);
   return verdict.valid ? kExitOk : kExitBadInput;
 }
 
@@ -128,11 +138,14 @@ int RunBuildImage(const BuildArgs& args) {
 }  // namespace
 
 void AddImageCommands(CLI::App& app, int& exit_status) {
-  auto image = std::make_shared<std::string>();
+  auto image = std::make_shared<std::pair<std::string, bool>>();
   CLI::App* info = app.add_subcommand(
       "image-info", "Print the header, index size, point range and verdict of an image");
-  info->add_option("image", *image, "database image")->required();
-  info->callback([image, &exit_status] { exit_status = RunImageInfo(*image); });
+  info->add_option("image", image->first, "database image")->required();
+  AddJsonFlag(info, &image->second);
+  info->callback([image, &exit_status] {
+    exit_status = FinishOutput(RunImageInfo(image->first, image->second));
+  });
 
   auto args = std::make_shared<BuildArgs>();
   CLI::App* build = app.add_subcommand("build-image", "Build a database image from a camera list");
@@ -143,7 +156,7 @@ void AddImageCommands(CLI::App& app, int& exit_status) {
   AddDecimal(build, "--capacity", &args->capacity,
              "device flash size in bytes, 1 to 4294967295 (default 2097152)",
              DecimalRange(1, 4294967295));
-  build->callback([args, &exit_status] { exit_status = RunBuildImage(*args); });
+  build->callback([args, &exit_status] { exit_status = FinishOutput(RunBuildImage(*args)); });
 }
 
 }  // namespace tessor::cli

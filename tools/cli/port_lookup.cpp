@@ -1,6 +1,10 @@
 #include "tools/cli/port_lookup.h"
 
+#include <memory>
+#include <vector>
+
 #include "tools/cli/cli_output.h"
+#include "tools/cli/json_output.h"
 
 #ifdef TESSOR_HAVE_PORT_DIRECTORY
 #include <QSettings>
@@ -59,15 +63,38 @@ bool LookUpPort(const std::string& text, std::string* path, std::string* reason)
 #endif
 }
 
-void AddPortCommands(CLI::App& app, int& exit_status) {
-  CLI::App* ports = app.add_subcommand("ports", "list the serial ports");
-  ports->callback([&exit_status] {
 #ifdef TESSOR_HAVE_PORT_DIRECTORY
-    PortDirectory directory(Store(), DefaultPortRoots());
-    for (const PortEntry& e : directory.Refresh()) {
+namespace {
+
+void PrintPorts(const std::vector<PortEntry>& entries, bool json) {
+  if (!json) {
+    for (const PortEntry& e : entries) {
       PrintStatus("COM" + std::to_string(e.number) + "\t" + e.path + "\t" + e.description);
     }
-    exit_status = kExitOk;
+    return;
+  }
+  Json ports = Json::array();
+  for (const PortEntry& e : entries) {
+    ports.push_back({{"port", "COM" + std::to_string(e.number)},
+                     {"number", e.number},
+                     {"path", e.path},
+                     {"description", e.description}});
+  }
+  PrintJson({{"ports", ports}});
+}
+
+}  // namespace
+#endif
+
+void AddPortCommands(CLI::App& app, int& exit_status) {
+  CLI::App* ports = app.add_subcommand("ports", "list the serial ports");
+  auto json = std::make_shared<bool>(false);
+  AddJsonFlag(ports, json.get());
+  ports->callback([json, &exit_status] {
+#ifdef TESSOR_HAVE_PORT_DIRECTORY
+    PortDirectory directory(Store(), DefaultPortRoots());
+    PrintPorts(directory.Refresh(), *json);
+    exit_status = FinishOutput(kExitOk);
 #else
     PrintError("this build has no port directory");
     exit_status = kExitUsage;
