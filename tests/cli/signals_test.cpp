@@ -19,11 +19,11 @@ using std::chrono::milliseconds;
 class TessorctlSignals : public test::TessorctlFixture, public ::testing::WithParamInterface<int> {
  protected:
   // A short track, then one that takes the paced line many seconds.
-  void StartLogger() {
+  void StartLogger(uint32_t erase_reports_ms = 120000) {
     devsim::Scenario s;
     s.tracks = {test::FilledTrack(70314, 20), test::FilledTrack(70315, 4000),
                 test::FilledTrack(70316, 20)};
-    s.erase_reports_ms = 120000;
+    s.erase_reports_ms = erase_reports_ms;
     StartDevice(s, /*pace=*/true);
   }
 
@@ -80,6 +80,26 @@ TEST_P(TessorctlSignals, EraseWaitStopsAndSaysTheEraseWasStarted) {
   EXPECT_NE(run->err().find("interrupted: the erase was started; the device may still be erasing"),
             std::string::npos)
       << run->err();
+}
+
+// The database transfers stop on the engine's link flag, as promptly.
+TEST_P(TessorctlSignals, UploadStopsAndReleasesThePort) {
+  const int signal = GetParam();
+  StartLogger(/*erase_reports_ms=*/0);
+  const std::string image = WriteFile("image.bin", MakeImage(5000));
+  auto run = Start({"upload", image, "--progress"});
+  ASSERT_TRUE(run->started());
+  ASSERT_TRUE(
+      WaitFor([&] { return run->err().find("progress 128/") != std::string::npos; }, 120000))
+      << run->out() << run->err();
+  run->Signal(signal);
+  const int status = run->WaitExit(milliseconds(120000));
+  EXPECT_EQ(run->killed_by(), 0) << "ended by the signal itself";
+  EXPECT_EQ(status, 128 + signal) << run->out() << run->err();
+  EXPECT_NE(run->err().find("interrupted: the job was stopped before its end"), std::string::npos)
+      << run->err();
+  EXPECT_EQ(run->out().find("Finished uploading VELD Data."), std::string::npos) << run->out();
+  ExpectPortReleased();
 }
 
 INSTANTIATE_TEST_SUITE_P(SigintAndSigterm, TessorctlSignals, ::testing::Values(SIGINT, SIGTERM),

@@ -150,10 +150,14 @@ void DeviceSession::WaitWorker(int slot, const std::function<void()>& each_round
   while (engine_.ThreadRunning(slot)) {
     if (each_round) each_round();
     if (interrupted() && give_up == Clock::time_point::max()) {
+      // The track download ends on this flag with its part file removed and the
+      // device back in operation mode; the database transfers only end on the
+      // link flag, which the engine's stop clears.
       engine_.worker_running = false;
-      give_up = Clock::now() + kStopGrace;
+      give_up =
+          slot == CDeviceEngine::kSlotTrackDownload ? Clock::now() + kStopGrace : Clock::now();
     }
-    if (Clock::now() > give_up) {
+    if (Clock::now() >= give_up) {
       engine_.StopThread(slot);
       break;
     }
