@@ -26,9 +26,11 @@ int SettingResult(const CDeviceEngine& e, bool busy, uint32_t refused, int refus
 // The answer's time bounds the wait, but an answer ends it at once. The busy
 // bit ends it only with a busy value of 1: a device may say "$LOG000,0" (not
 // busy) before its answer.
+// The queued-answer wait is the protocol's shortest and ends as soon as the
+// answer comes: it is never scaled down, or a faster timing would take a
+// scheduling delay on a busy machine for a device that does not answer.
 void CDeviceEngine::WaitForFlags(uint32_t a_bits, uint16_t b_bits, int real_ms) {
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(TimingScale::Ms(real_ms));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(real_ms);
   const bool busy_ends = (b_bits & flag_b::kBusy) != 0;
   const auto answer_bits = static_cast<uint16_t>(b_bits & ~flag_b::kBusy);
   while ((flags_a.load() & a_bits) == 0 && (flags_b.load() & answer_bits) == 0 &&
