@@ -243,26 +243,6 @@ TEST_F(TrackDownload, ARequestTheDeviceNeverTookDelaysButLosesNothing) {
   EXPECT_EQ(engine_.tracks_lost.load(), 0);
 }
 
-// On a paced line with scaled waits every answer outlasts its wait: the wait
-// goes on while blocks come, so no request is sent twice.
-TEST_F(TrackDownload, AnAnswerStillComingIsWaitedForNotAskedAgain) {
-  TimingScale::Set(0.1);
-  devsim::Scenario s;
-  s.tracks = {Track(70314, 2, 600)};
-  StartDevice(s, true);
-  engine_.request_limit = 4800;
-  Download({0});
-  EXPECT_EQ(File("00000_70314.nmea"), Expected(70314, 2, s.tracks[0].records));
-  EXPECT_EQ(engine_.tracks_lost.load(), 0);
-  const std::string transcript = sim_->TranscriptText();
-  size_t requests = 0;
-  for (size_t at = transcript.find("$PKVN102"); at != std::string::npos;
-       at = transcript.find("$PKVN102", at + 1)) {
-    ++requests;
-  }
-  EXPECT_EQ(requests, 3u) << "12000 bytes in requests of 4800";
-}
-
 TEST_F(TrackDownload, StopMidDownloadClearsEverySelection) {
   devsim::Scenario s;
   s.tracks = {Track(70314, 2, 20000), Track(70315, 2, 100)};
@@ -303,6 +283,25 @@ TEST_F(TrackDownloadAtRealTiming, TwoTracksComeWhole) {
   EXPECT_EQ(File("00000_70314.nmea"), Expected(70314, 2, s.tracks[0].records));
   EXPECT_EQ(File("00001_70315.nmea"), Expected(70315, 0, s.tracks[1].records));
   EXPECT_EQ(engine_.tracks_lost.load(), 0);
+}
+
+// A request of 19200 bytes takes the paced line about 3.6 s, longer than its
+// 2000 ms wait: the wait goes on while blocks come, so no request is sent twice.
+TEST_F(TrackDownloadAtRealTiming, AnAnswerStillComingIsWaitedForNotAskedAgain) {
+  devsim::Scenario s;
+  s.tracks = {Track(70314, 2, 1200)};
+  StartDevice(s, true);
+  engine_.request_limit = 19200;
+  Download({0});
+  EXPECT_EQ(File("00000_70314.nmea"), Expected(70314, 2, s.tracks[0].records));
+  EXPECT_EQ(engine_.tracks_lost.load(), 0);
+  const std::string transcript = sim_->TranscriptText();
+  size_t requests = 0;
+  for (size_t at = transcript.find("$PKVN102"); at != std::string::npos;
+       at = transcript.find("$PKVN102", at + 1)) {
+    ++requests;
+  }
+  EXPECT_EQ(requests, 2u) << "24000 bytes in requests of 19200";
 }
 
 }  // namespace
