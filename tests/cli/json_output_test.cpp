@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../database/test_files.h"
+#include "filled_track.h"
 #include "tessorctl_fixture.h"
 
 namespace tessor {
@@ -171,6 +172,31 @@ TEST_F(TessorctlJson, InfoAndBatteryPrintOnlyTheDocument) {
   const auto battery = RunOn(slave_path_, {"battery", "--json"}, "battery");
   ASSERT_EQ(battery.status, 0) << battery.err;
   EXPECT_EQ(Parse(battery), json({{"battery", "low"}}));
+}
+
+TEST_F(TessorctlJson, TracksAreOneDocumentWithTheTabRowsFields) {
+  devsim::Scenario s;
+  s.tracks = {test::FilledTrack(90102, 12), test::FilledTrack(231231, 3)};
+  StartDevice(s);
+  const auto tab = RunOn(slave_path_, {"tracks"}, "tab");
+  const auto js = RunOn(slave_path_, {"tracks", "--json"}, "json");
+  ASSERT_EQ(tab.status, 0) << tab.err;
+  ASSERT_EQ(js.status, 0) << js.err;
+  std::vector<std::vector<std::string>> rows;
+  for (const auto& row : Rows(tab.out))
+    if (row.size() == 5) rows.push_back(row);
+  const json document = Parse(js);
+  ASSERT_EQ(rows.size(), 2u) << tab.out;
+  ASSERT_EQ(document.at("tracks").size(), rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const json& t = document["tracks"][i];
+    EXPECT_EQ(std::to_string(t.at("index").get<int>()), rows[i][0]);
+    EXPECT_EQ(t.at("date"), rows[i][1]);
+    EXPECT_EQ(std::to_string(t.at("format").get<int>()), rows[i][2]);
+    EXPECT_EQ(std::to_string(t.at("records").get<int>()), rows[i][3]);
+    EXPECT_EQ(t.at("valid").get<bool>() ? "1" : "0", rows[i][4]);
+  }
+  EXPECT_EQ(document["tracks"][0].at("date"), "090102") << "the date keeps its leading zero";
 }
 
 TEST_F(TessorctlJson, PortsIsOneDocumentWithARowPerPort) {

@@ -13,6 +13,7 @@
 #include "tools/cli/decimal_options.h"
 #include "tools/cli/device_commands.h"
 #include "tools/cli/device_session.h"
+#include "tools/cli/json_output.h"
 
 namespace tessor::cli {
 
@@ -31,6 +32,7 @@ struct LoggerOptions {
   int format = 0;
   uint32_t date = 0;
   std::string in;
+  bool json = false;
 };
 
 void AddCommon(CLI::App* sub, LoggerOptions& o) {
@@ -41,9 +43,13 @@ void AddCommon(CLI::App* sub, LoggerOptions& o) {
       "reached, on standard error (a terminal shows a bar without it)");
 }
 
-int ListTracks(DeviceSession& s) {
+int ListTracks(DeviceSession& s, bool json) {
   std::lock_guard<std::mutex> lock(s.engine().headers_mutex);
   const auto& headers = s.engine().track_headers;
+  if (json) {
+    PrintJson(TracksJson(headers));
+    return kExitOk;
+  }
   for (size_t i = 0; i < headers.size(); ++i) {
     char line[128];
     std::snprintf(line, sizeof line, "%zu\t%06u\t%d\t%u\t%u", i, headers[i].header_value,
@@ -222,7 +228,8 @@ using Job = int (*)(DeviceSession&, const LoggerOptions&);
 
 void OnDevice(CLI::App* sub, std::shared_ptr<LoggerOptions> o, int& exit_status, Job job) {
   sub->callback([o, &exit_status, job] {
-    exit_status = RunOnDevice(o->port, o->progress, [&](DeviceSession& s) { return job(s, *o); });
+    exit_status = FinishOutput(
+        RunOnDevice(o->port, o->progress, [&](DeviceSession& s) { return job(s, *o); }));
   });
 }
 
@@ -233,8 +240,9 @@ void AddLoggerCommands(CLI::App& app, int& exit_status) {
 
   CLI::App* tracks = app.add_subcommand("tracks", "list the tracks");
   AddCommon(tracks, *o);
+  AddJsonFlag(tracks, &o->json);
   OnDevice(tracks, o, exit_status,
-           [](DeviceSession& s, const LoggerOptions&) { return ListTracks(s); });
+           [](DeviceSession& s, const LoggerOptions& o) { return ListTracks(s, o.json); });
 
   CLI::App* download = app.add_subcommand("download-tracks", "download tracks into NMEA files");
   AddCommon(download, *o);
