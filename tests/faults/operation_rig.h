@@ -102,10 +102,7 @@ class OperationRig : public DeviceFixture {
         WaitWorkers();
         return engine_.upload_succeeded.load() && HasLine("Finished uploading VELD Data.");
       case Op::kDownload:
-        if (engine_.StartDatabaseDownload() != kResultOk) return false;
-        WaitFor([&] { return engine_.database_download_finished.load(); }, kBoundMs);
-        WaitWorkers();
-        return engine_.download_succeeded.load() && HasNotification(WM_DEV_DOWNLOAD_END, 0, 1);
+        return ReadBack();
       case Op::kTracks: {
         {
           std::lock_guard<std::mutex> lock(engine_.headers_mutex);
@@ -125,6 +122,14 @@ class OperationRig : public DeviceFixture {
         break;
     }
     return false;
+  }
+
+  // The database download on the connected engine; true when told it is whole.
+  bool ReadBack() {
+    if (engine_.StartDatabaseDownload() != kResultOk) return false;
+    WaitFor([&] { return engine_.database_download_finished.load(); }, kBoundMs);
+    WaitWorkers();
+    return engine_.download_succeeded.load() && HasNotification(WM_DEV_DOWNLOAD_END, 0, 1);
   }
 
   // Waits, bounded, for the worker threads; records whether they ended.
