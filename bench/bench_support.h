@@ -16,6 +16,23 @@ namespace tessor::bench {
 
 using Clock = std::chrono::steady_clock;
 
+// A one-cell image of that many points with varied bytes.
+inline std::vector<uint8_t> Image(size_t points) {
+  DatabaseHeader header;
+  header.grid_x = header.grid_y = 1;
+  const auto packed = PackHeader(header);
+  std::vector<uint8_t> image(packed.begin(), packed.end());
+  CellIndexEntry entry;
+  entry.point_count = static_cast<uint32_t>(points);
+  entry.point_offset = 60;
+  const auto e = PackIndexEntry(entry);
+  image.insert(image.end(), e.begin(), e.end());
+  image.insert(image.end(), 4, 0);
+  for (size_t i = 0; i < points * kPointSize; ++i) image.push_back(static_cast<uint8_t>(i * 131));
+  image.insert(image.end(), 4, 0);
+  return image;
+}
+
 // Notes when each status line arrived.
 class TimingObserver : public EngineObserver {
  public:

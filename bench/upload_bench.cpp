@@ -13,22 +13,6 @@ using namespace tessor;
 
 namespace {
 
-std::vector<uint8_t> Image(size_t points) {
-  DatabaseHeader header;
-  header.grid_x = header.grid_y = 1;
-  const auto packed = PackHeader(header);
-  std::vector<uint8_t> image(packed.begin(), packed.end());
-  CellIndexEntry entry;
-  entry.point_count = static_cast<uint32_t>(points);
-  entry.point_offset = 60;
-  const auto e = PackIndexEntry(entry);
-  image.insert(image.end(), e.begin(), e.end());
-  image.insert(image.end(), 4, 0);
-  for (size_t i = 0; i < points * kPointSize; ++i) image.push_back(static_cast<uint8_t>(i * 131));
-  image.insert(image.end(), 4, 0);
-  return image;
-}
-
 // The bytes of one block's sentence and of its acknowledgement.
 size_t WireBytes(const std::vector<uint8_t>& image, size_t at, size_t n) {
   CDeviceEngine builder;
@@ -76,7 +60,7 @@ void Run(bool blind, const std::vector<uint8_t>& image, const std::string& path)
 }  // namespace
 
 int main() {
-  const std::vector<uint8_t> image = Image((256 * 1024 - 64) / kPointSize);
+  const std::vector<uint8_t> image = bench::Image((256 * 1024 - 64) / kPointSize);
   const std::string path = "/tmp/tessor-upload-bench.bin";
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(image.data()),
