@@ -21,8 +21,6 @@ bool WriteAll(int fd, const std::string& text) {
   return true;
 }
 
-namespace {
-
 // A name beside the target that no other writer uses at the same time, in this
 // process or another: two runs writing the same file must not write into one
 // another's part file. The descriptor of the created file, or -1.
@@ -35,8 +33,6 @@ int CreatePartFile(const std::string& path, std::string* part) {
   }
   return -1;
 }
-
-}  // namespace
 
 // The file a chain of links ends at, existing or not: a save through a link
 // must replace the file it points to, not the link itself.

@@ -17,6 +17,10 @@ bool WriteAll(int fd, const std::string& text);
 // umask, a replaced one keeps its mode. False with errno set on failure.
 bool WriteFileWhole(const std::string& path, const std::string& text);
 
+// Creates a part file beside the path under a name no other writer uses at the
+// same time, in this process or another. The descriptor, or -1 with errno set.
+int CreatePartFile(const std::string& path, std::string* part);
+
 // The path a chain of symbolic links ends at (the path itself when it is no
 // link); the end need not exist.
 std::string FollowLinks(const std::string& path);

@@ -317,6 +317,7 @@ class CDeviceEngine {
   int read_asks_open_ = 0;
   std::chrono::steady_clock::time_point read_last_ask_{};
   std::FILE* track_file_ = nullptr;
+  std::string track_part_path_;  // where the track is written until it is whole
   // Direct sends come from worker threads, queued ones from the link thread:
   // one sentence at a time, and never while the port is being closed.
   std::mutex port_mutex_;

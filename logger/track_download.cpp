@@ -1,5 +1,7 @@
 // The track download thread: every selected track, in requests of whole
 // records, into one NMEA file per track.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -7,6 +9,7 @@
 #include <cstring>
 #include <thread>
 
+#include "database/file_io.h"
 #include "engine/device_engine.h"
 #include "engine/string_table.h"
 #include "engine/timing.h"
@@ -40,8 +43,14 @@ bool CDeviceEngine::OpenTrackFile(int index, uint32_t header_value) {
   char name[64];
   std::snprintf(name, sizeof name, "%05d_%ld.nmea", index, static_cast<long>(header_value));
   track_file_path = output_folder.empty() ? name : output_folder + "/" + name;
-  track_file_ = std::fopen((track_file_path + ".part").c_str(), "wb");
-  if (track_file_ != nullptr) return true;
+  // A part name of this download's own: a user's file is never overwritten.
+  const int fd = CreatePartFile(track_file_path, &track_part_path_);
+  if (fd >= 0) {
+    track_file_ = fdopen(fd, "wb");
+    if (track_file_ != nullptr) return true;
+    close(fd);
+    std::remove(track_part_path_.c_str());
+  }
   track_file_failed = true;
   ShowMessage(track_file_path + ": " + std::strerror(errno));
   return false;
@@ -54,7 +63,7 @@ bool CDeviceEngine::FinishTrackFile(bool keep, bool list) {
   const bool written =
       track_file_ != nullptr && std::fflush(track_file_) == 0 && !std::ferror(track_file_);
   CloseTrackFile();
-  const std::string part = track_file_path + ".part";
+  const std::string& part = track_part_path_;
   if (keep && written && std::rename(part.c_str(), track_file_path.c_str()) == 0) {
     std::lock_guard<std::mutex> lock(headers_mutex);
     if (list) files_written.push_back(track_file_path);

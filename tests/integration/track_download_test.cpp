@@ -6,6 +6,7 @@
 #include "engine/string_table.h"
 #include "logger/log_record.h"
 #include "logger/nmea_conversion.h"
+#include "part_files.h"
 
 namespace tessor {
 namespace {
@@ -98,7 +99,22 @@ TEST_F(TrackDownload, ThreeFormatsAreExactAndARefusedHeaderIsSkipped) {
   EXPECT_TRUE(engine_.ignore_blocks.load());
   std::lock_guard<std::mutex> lock(engine_.headers_mutex);
   EXPECT_EQ(engine_.files_written.size(), 3u);
-  EXPECT_FALSE(std::filesystem::exists(out_ + "/00002_70316.nmea.part"));
+  EXPECT_FALSE(test::PartFileLeft(out_ + "/00002_70316.nmea"));
+}
+
+// The download writes under a part name of its own: a user's file that
+// happens to bear the old fixed part name is left as it was.
+TEST_F(TrackDownload, AUsersFileNamedLikeAPartFileIsLeftAlone) {
+  devsim::Scenario s;
+  s.tracks = {Track(70314, 0, 50)};
+  StartDevice(s);
+  std::filesystem::create_directories(data_home_ + "/nmea");
+  const std::string mine = data_home_ + "/nmea/00000_70314.nmea.part";
+  std::ofstream(mine) << "my notes";
+  Download({0});
+  EXPECT_EQ(File("00000_70314.nmea"), Expected(70314, 0, s.tracks[0].records));
+  std::ifstream in(mine);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "my notes");
 }
 
 TEST_F(TrackDownload, TrackLongerThanTheBufferComesInPieces) {
@@ -262,7 +278,7 @@ TEST_F(TrackDownload, StopMidDownloadClearsEverySelection) {
   ASSERT_TRUE(WaitFor([&] { return !engine_.ThreadRunning(CDeviceEngine::kSlotTrackDownload); }));
   EXPECT_TRUE(AllUnselected());
   EXPECT_FALSE(std::filesystem::exists(out_ + "/00000_70314.nmea")) << "no half file";
-  EXPECT_FALSE(std::filesystem::exists(out_ + "/00000_70314.nmea.part"));
+  EXPECT_FALSE(test::PartFileLeft(out_ + "/00000_70314.nmea"));
 }
 
 // Unscaled pauses and waits on a paced line: every request's answer must come
