@@ -35,6 +35,11 @@ TEST_F(TessorctlHelp, OptionsSayTheirUnitsRangesAndDefaults) {
         "records of 12, 16 or 20 bytes"}},
       {{"convert-log", "--help"}, {"the bytes of one track", "NMEA file to write", "YYMMDD"}},
       {{"alert-ranges", "--help"}, {"200, 300, ... 1800", "400, 500, ... 2000"}},
+      {{"set-log-config", "--help"}, {"after a time (time)", "overwrite the oldest points"}},
+      {{"set-switches", "--help"}, {"logging of track points", "the GPS-mouse mode"}},
+      {{"set-speed-filter", "--help"}, {"the device's own unit, 0 to 2147483647"}},
+      {{"build-image", "--help"}, {"cell size in km: 1, 2, 3, 5 or 10", "(default 2097152)"}},
+      {{"poi-check", "--help"}, {"MINLON,MINLAT,MAXLON,MAXLAT in degrees", "printed as \\t"}},
   };
   for (const auto& c : cases) {
     const auto r = Run(c.args);

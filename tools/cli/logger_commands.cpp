@@ -39,8 +39,9 @@ void AddCommon(CLI::App* sub, LoggerOptions& o) {
   sub->add_option("--port", o.port, kPortHelp);
   sub->add_flag(
       "--progress", o.progress,
-      "print 'progress DONE/TOTAL' lines, and 'phase STEP' lines naming the track or step "
-      "reached, on standard error (a terminal shows a bar without it)");
+      "print 'progress DONE/TOTAL' lines on standard error, and for download-tracks and "
+      "erase-log 'phase STEP' lines naming the track or step reached (a terminal shows a bar "
+      "without it)");
 }
 
 int ListTracks(DeviceSession& s, bool json) {
@@ -260,7 +261,9 @@ void AddLoggerCommands(CLI::App& app, int& exit_status) {
 
   CLI::App* config = app.add_subcommand("set-log-config", "set the logger configuration");
   AddCommon(config, *o);
-  config->add_option("--log-type", o->log_type)
+  config
+      ->add_option("--log-type", o->log_type,
+                   "log a point after a time (time) or after a distance (distance)")
       ->required()
       ->check(CLI::IsMember({"time", "distance"}));
   AddDecimal(config, "--interval", &o->interval,
@@ -271,20 +274,29 @@ void AddLoggerCommands(CLI::App& app, int& exit_status) {
              "fields each record holds: 0, 1 or 2 (records of 12, 16 or 20 bytes)",
              DecimalRange(0, 2))
       ->required();
-  config->add_option("--memory-full", o->memory_full)
+  config
+      ->add_option("--memory-full", o->memory_full,
+                   "when the log memory is full: overwrite the oldest points, or stop logging")
       ->required()
       ->check(CLI::IsMember({"overwrite", "stop"}));
   OnDevice(config, o, exit_status, SetLogConfig);
 
   CLI::App* switches = app.add_subcommand("set-switches", "set the log and NMEA output switches");
   AddCommon(switches, *o);
-  switches->add_option("--log", o->log)->required()->check(CLI::IsMember({"on", "off"}));
-  switches->add_option("--nmea", o->nmea)->required()->check(CLI::IsMember({"on", "off"}));
+  switches->add_option("--log", o->log, "logging of track points on or off")
+      ->required()
+      ->check(CLI::IsMember({"on", "off"}));
+  switches
+      ->add_option("--nmea", o->nmea,
+                   "NMEA position sentences on the serial line on or off (the GPS-mouse mode)")
+      ->required()
+      ->check(CLI::IsMember({"on", "off"}));
   OnDevice(switches, o, exit_status, SetSwitches);
 
   CLI::App* filter = app.add_subcommand("set-speed-filter", "set the speed filter");
   AddCommon(filter, *o);
-  AddDecimal(filter, "N", &o->speed_filter, "speed filter value, 0 to 2147483647",
+  AddDecimal(filter, "N", &o->speed_filter,
+             "speed filter value in the device's own unit, 0 to 2147483647",
              DecimalRange(0, 2147483647))
       ->required();
   OnDevice(filter, o, exit_status, SetSpeedFilter);
