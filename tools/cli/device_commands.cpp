@@ -19,6 +19,7 @@ struct DeviceOptions {
   std::string port;
   bool progress = false;
   bool json = false;
+  bool verbose = false;
 };
 
 void AddCommon(CLI::App* sub, DeviceOptions& o) {
@@ -30,7 +31,7 @@ double Degrees(float radians) {
   return radians * 180.0 / M_PI;
 }
 
-int Info(DeviceSession& s, bool json) {
+int Info(DeviceSession& s, bool json, bool verbose) {
   CDeviceEngine& e = s.engine();
   size_t tracks;
   {
@@ -48,6 +49,14 @@ int Info(DeviceSession& s, bool json) {
   const auto [text, numbers] = DegreeFields({Degrees(c.min_longitude), Degrees(c.min_latitude),
                                              Degrees(c.max_longitude), Degrees(c.max_latitude)});
   report.Add("coverage", text, numbers);
+  if (verbose) {
+    // Drops on a sound line point to a device that frames its sentences
+    // differently; drops that come and go point to the line.
+    const uint32_t sentences = e.receiver.checksum_drops();
+    const uint32_t blocks = e.receiver.block_checksum_drops();
+    report.Add("dropped-sentences", std::to_string(sentences), sentences);
+    report.Add("dropped-blocks", std::to_string(blocks), blocks);
+  }
   report.Print(json);
   return kExitOk;
 }
@@ -133,9 +142,12 @@ void AddDeviceCommands(CLI::App& app, int& exit_status) {
   CLI::App* info = app.add_subcommand("info", "connect and report the device");
   AddCommon(info, *options);
   AddJsonFlag(info, &options->json);
+  info->add_flag("--verbose", options->verbose,
+                 "also report how many sentences arrived with a wrong checksum and were dropped "
+                 "(dropped-sentences), data blocks among them (dropped-blocks)");
   info->callback([=, &exit_status] {
     exit_status = FinishOutput(RunOnDevice(options->port, options->progress, [=](DeviceSession& s) {
-      return Info(s, options->json);
+      return Info(s, options->json, options->verbose);
     }));
   });
 
