@@ -9,6 +9,7 @@
 #include "database/number_text.h"
 #include "tools/cli/cli_output.h"
 #include "tools/cli/device_session.h"
+#include "tools/cli/interrupt.h"
 #include "tools/cli/json_output.h"
 
 namespace tessor::cli {
@@ -127,10 +128,15 @@ int Battery(DeviceSession& s, bool json) {
 
 int RunOnDevice(const std::string& port, bool progress,
                 const std::function<int(DeviceSession&)>& job) {
-  DeviceSession session(progress);
-  const int opened = session.Open(port);
-  if (opened != kResultOk) return opened;
-  return job(session);
+  int status;
+  {
+    DeviceSession session(progress);
+    const int opened = session.Open(port);
+    status = opened != kResultOk ? opened : job(session);
+  }
+  // An interrupted job ends with the signal's status, whatever it made of the stop.
+  if (const int signal = InterruptWatch::Signal(); signal != 0) return 128 + signal;
+  return status;
 }
 
 void AddDeviceCommands(CLI::App& app, int& exit_status) {

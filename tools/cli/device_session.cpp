@@ -103,15 +103,14 @@ DeviceSession::DeviceSession(bool progress_lines)
   }
 }
 
-// Every device subcommand ends here: an interrupted one only once the
-// operation has stopped and the port is closed, with the signal's status
-// whatever its job made of the stop.
+// Every device subcommand ends here: an interrupted one says what it finished
+// once the operation has stopped and the port is closed.
 DeviceSession::~DeviceSession() {
   engine_.StopAllThreads();
   engine_.Disconnect();
   watch_.Stop();
   observer_.EndBar();
-  if (interrupted()) ExitInterrupted(finished_);
+  if (interrupted()) PrintError("interrupted: " + finished_);
 }
 
 int DeviceSession::Open(const std::string& port) {

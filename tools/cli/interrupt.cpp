@@ -99,10 +99,4 @@ void InterruptWatch::Run() {
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 }
 
-void ExitInterrupted(const std::string& finished) {
-  PrintError("interrupted: " + finished);
-  std::cout << std::flush;
-  std::exit(128 + InterruptWatch::Signal());
-}
-
 }  // namespace tessor::cli

@@ -41,7 +41,4 @@ class InterruptWatch {
   std::thread thread_;
 };
 
-// Prints "interrupted: FINISHED" and ends the tool with 128 + the signal.
-[[noreturn]] void ExitInterrupted(const std::string& finished);
-
 }  // namespace tessor::cli
