@@ -77,10 +77,18 @@ bool WriteInPlace(const std::string& path, const std::string& text) {
 }  // namespace
 
 bool WriteFileWhole(const std::string& path, const std::string& text) {
+  struct stat through;
+  const bool reachable = stat(path.c_str(), &through) == 0;
+  // A pipe or a device is written in place: renaming over it would replace it.
+  if (reachable && !S_ISREG(through.st_mode)) return WriteInPlace(path, text);
   const std::string target = FollowLinks(path);
   struct stat st;
   const bool exists = lstat(target.c_str(), &st) == 0;
-  if (exists && !S_ISREG(st.st_mode)) return WriteInPlace(target, text);
+  // A file that the chain's end does not name (a descriptor's link under
+  // /proc, a file already deleted) can only be written through the path.
+  if (reachable && (!exists || st.st_dev != through.st_dev || st.st_ino != through.st_ino)) {
+    return WriteInPlace(path, text);
+  }
   std::string part;
   const int fd = CreatePartFile(target, &part);
   if (fd < 0) return false;

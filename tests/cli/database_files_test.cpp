@@ -1,7 +1,9 @@
 // The files of the database transfer: every run gets its own image, and a
 // download compares only with what it was asked to compare with.
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -112,6 +114,26 @@ TEST_F(DatabaseFiles, ConcurrentWritersOfOneFileNeverMix) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(data_home_),
                           std::filesystem::directory_iterator()),
             1);
+}
+
+// A descriptor's link under /proc names a file no path reaches (here one that
+// was deleted while open): the write goes through the link into that file,
+// never into a new file named after the link's text.
+TEST_F(DatabaseFiles, ADescriptorsLinkIsWrittenThroughNotReplaced) {
+  const std::string path = data_home_ + "/open.bin";
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+  ASSERT_GE(fd, 0);
+  ::unlink(path.c_str());
+  const std::string link = "/proc/self/fd/" + std::to_string(fd);
+  EXPECT_TRUE(WriteFileWhole(link, "exported")) << std::strerror(errno);
+  char back[16] = {};
+  EXPECT_EQ(::pread(fd, back, sizeof back, 0), 8);
+  EXPECT_STREQ(back, "exported");
+  ::close(fd);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(data_home_),
+                          std::filesystem::directory_iterator()),
+            0)
+      << "nothing was created beside the deleted file";
 }
 
 }  // namespace
