@@ -62,18 +62,20 @@ TEST_F(TessorctlDevice, InfoUploadDownloadAndCompare) {
   EXPECT_NE(differ.out.find("Data is not identical at offset 500"), std::string::npos);
 }
 
-// A user can tell a line that garbles sentences from a clean one.
+// A user can tell a line that garbles sentences from a clean one. The first
+// run meets every fourth sentence garbled from the device's first answer on,
+// so its flash query (the one a connect does not ask twice) comes through.
 TEST_F(TessorctlDevice, InfoVerboseCountsTheDroppedSentences) {
   devsim::Scenario s;
   s.faults.corrupt_checksum_every = 4;
   StartDevice(s);
-  const auto plain = Run({"info"});
-  EXPECT_EQ(plain.out.find("dropped-"), std::string::npos) << "only asked for";
   const auto verbose = Run({"info", "--verbose"});
   const size_t at = verbose.out.find("dropped-sentences\t");
   ASSERT_NE(at, std::string::npos) << verbose.out << verbose.err;
   EXPECT_GT(std::stoul(verbose.out.substr(at + 18)), 0u) << verbose.out;
   EXPECT_NE(verbose.out.find("dropped-blocks\t0\n"), std::string::npos) << verbose.out;
+  const auto plain = Run({"info"});
+  EXPECT_EQ(plain.out.find("dropped-"), std::string::npos) << "only when asked for";
 }
 
 TEST_F(TessorctlDevice, BadImageAndPortErrors) {
