@@ -1,5 +1,6 @@
 #include "ui/dlg_connection.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -37,6 +38,8 @@ CDlgConnection::CDlgConnection(CDeviceEngine& engine, PortDirectory& ports, QWid
     timers_[i] = new QTimer(this);
     connect(timers_[i], &QTimer::timeout, this, [this, i] { TimerTick(i + 1); });
   }
+  port_poll_ = new QTimer(this);
+  connect(port_poll_, &QTimer::timeout, this, &CDlgConnection::PollPorts);
 }
 
 void CDlgConnection::BuildControls() {
@@ -53,6 +56,11 @@ void CDlgConnection::BuildControls() {
 
   status_list_ = new QListWidget(this);
   status_list_->setObjectName("1002");
+  // The lines stay until the next connect or until the user clears them.
+  status_list_->setContextMenuPolicy(Qt::ActionsContextMenu);
+  clear_action_ = new QAction("Clear", status_list_);
+  status_list_->addAction(clear_action_);
+  connect(clear_action_, &QAction::triggered, status_list_, &QListWidget::clear);
 
   // The device-type setting is kept but not shown.
   setting_group_ = new QGroupBox("Setting", this);
@@ -62,18 +70,19 @@ void CDlgConnection::BuildControls() {
   device_type_->addItem("TL-100");
   poi_download_ = new QCheckBox("POI Download", setting_group_);
   poi_download_->setObjectName("1063");
-  download_db_ = new QPushButton("Download DB", setting_group_);
-  download_db_->setObjectName("1074");
   auto* setting_row = new QHBoxLayout(setting_group_);
   setting_row->addWidget(device_type_);
   setting_row->addWidget(poi_download_);
-  setting_row->addWidget(download_db_);
 
   auto* process_group = new QGroupBox("Process info", this);
   veld_upload_ = new QCheckBox("VELD Upload", process_group);
   veld_upload_->setObjectName("1064");
   process_ = new QPushButton("Process", process_group);
   process_->setObjectName("1068");
+  // Hidden unless all pages are shown: reads the image back and compares it.
+  download_db_ = new QPushButton("Download DB", process_group);
+  download_db_->setObjectName("1074");
+  download_db_->setVisible(false);
   process_status_ = new QLabel("Process Status", process_group);
   process_status_->setObjectName("1075");
   progress_ = new QProgressBar(process_group);
@@ -82,8 +91,9 @@ void CDlgConnection::BuildControls() {
   auto* process_grid = new QGridLayout(process_group);
   process_grid->addWidget(veld_upload_, 0, 0);
   process_grid->addWidget(process_, 0, 1);
+  process_grid->addWidget(download_db_, 0, 2);
   process_grid->addWidget(process_status_, 1, 0);
-  process_grid->addWidget(progress_, 1, 1);
+  process_grid->addWidget(progress_, 1, 1, 1, 2);
 
   auto* page = new QVBoxLayout(this);
   page->addWidget(port_group);
@@ -119,6 +129,7 @@ void CDlgConnection::Initialise() {
   download_db_->setEnabled(false);
   RefreshPorts();
   SetLamp(kLampWhite);
+  port_poll_->start(kPortPollMs);
 }
 
 void CDlgConnection::RefreshPorts() {
@@ -130,6 +141,24 @@ void CDlgConnection::RefreshPorts() {
     port_list_->addItem(ToWide(entry.Text()));
   }
   if (port_list_->count() > 0) port_list_->setCurrentIndex(chosen);
+  UpdateConnectEnabled();
+}
+
+// Connect needs a listed port; Disconnect and a running call keep their own state.
+void CDlgConnection::UpdateConnectEnabled() {
+  if (connected_ || call_.running()) return;
+  connect_button_->setEnabled(port_list_->count() > 0);
+}
+
+// An adapter plugged in while the list is empty shows up without a click.
+void CDlgConnection::PollPorts() {
+  if (!connected_ && !call_.running() && port_list_->count() == 0 && port_list_->isEnabled()) {
+    RefreshPorts();
+  }
+}
+
+void CDlgConnection::SetDownloadVisible(bool visible) {
+  download_db_->setVisible(visible);
 }
 
 void CDlgConnection::AddStatusLine(const QString& text, bool replace_last) {

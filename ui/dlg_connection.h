@@ -2,11 +2,13 @@
 
 #include <QColor>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QWidget>
 #include <functional>
 
 #include "ui/background_call.h"
 
+class QAction;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -45,6 +47,8 @@ class CDlgConnection : public QWidget {
   static const QColor kLampWhite;
   static const QColor kLampGreen;
   static const QColor kLampRed;
+  // How often an empty port list looks again for a plugged-in adapter.
+  static constexpr int kPortPollMs = 2000;
 
   CDlgConnection(CDeviceEngine& engine, PortDirectory& ports, QWidget* parent = nullptr);
 
@@ -73,6 +77,15 @@ class CDlgConnection : public QWidget {
   QRect LampRect() const;
   bool device_call_running() const { return call_.running(); }
 
+  // The upload or database download started from this page, for the window.
+  bool JobRunning() const { return job_ != Job::kNone; }
+  // Why closing must wait, e.g. "an upload is running"; empty when nothing runs.
+  QString RunningJobText() const;
+  // Stops the running job cooperatively; its end then reports it as cancelled.
+  void CancelJob();
+  // The "Download DB" button, shown with all pages.
+  void SetDownloadVisible(bool visible);
+
   // Controls, by their place on the page.
   PortComboBox* port_list() const { return port_list_; }
   QComboBox* device_type() const { return device_type_; }
@@ -84,16 +97,35 @@ class CDlgConnection : public QWidget {
   QPushButton* download_db() const { return download_db_; }
   QProgressBar* progress() const { return progress_; }
   QGroupBox* setting_group() const { return setting_group_; }
+  QAction* clear_action() const { return clear_action_; }
+
+ signals:
+  // A long job moved on: done and total in bytes; total 0 when the size is unknown.
+  void jobProgress(const QString& job, qint64 done, qint64 total);
+  // The job is over: ok false when it failed or was cancelled.
+  void jobEnded(const QString& job, bool ok);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  enum class Job { kNone, kUpload, kDownload };
+
   void BuildControls();
-  void StartOperationState();
+  void StartJob(Job job);
+  QString JobName() const;
+  void EndUpload(bool reset_asked);
+  void EndDownload(bool whole);
+  void ShowDownloadVerdict();
+  void BeginDisconnect(bool keep_status);
+  void ForcedDisconnect();
+  void ShowPortError();
+  void UpdateConnectEnabled();
+  void PollPorts();
+  void StartOperationState(bool keep_status = false);
   void OnConnectResult(int result);
-  void FinishDisconnect();
+  void FinishDisconnect(bool keep_status);
   void HandshakeEnded();
   void EndFailedConnect();
   void DisconnectEngine(std::function<void()> done);
@@ -124,6 +156,8 @@ class CDlgConnection : public QWidget {
   QLabel* process_status_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QTimer* timers_[3] = {};
+  QTimer* port_poll_ = nullptr;
+  QAction* clear_action_ = nullptr;
 
   bool connected_ = false;
   bool connect_attempted_ = false;
@@ -133,6 +167,10 @@ class CDlgConnection : public QWidget {
   QString caption_;
   QString text_connect_;
   QString text_disconnect_;
+  int tried_port_ = 0;  // the port number of the last connect
+  Job job_ = Job::kNone;
+  bool cancel_requested_ = false;
+  QElapsedTimer job_clock_;
 };
 
 }  // namespace tessor

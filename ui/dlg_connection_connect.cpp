@@ -28,9 +28,10 @@ void CDlgConnection::SetConnectedState(bool connected) {
   connect_button_->setText(connected ? text_disconnect_ : text_connect_);
 }
 
-// The first step both ways.
-void CDlgConnection::StartOperationState() {
-  status_list_->clear();
+// The first step both ways. A disconnect forced by the end of a job keeps the
+// status list, so that the user can still read what happened.
+void CDlgConnection::StartOperationState(bool keep_status) {
+  if (!keep_status) status_list_->clear();
   poi_allowed_ = false;
   SetLamp(kLampWhite);
   SetMainBusy(false);
@@ -44,21 +45,22 @@ void CDlgConnection::ConnectClicked() {
   // A device call still running owns the controls; a second one would overlap it.
   if (call_.running()) return;
   connect_attempted_ = true;
-  StartOperationState();
   if (connected_) {
-    // A handshake cut short never says it is done: its timer must not outlive it.
-    StopTimer(kTimerHandshake);
-    connect_button_->setEnabled(false);
-    veld_upload_->setChecked(false);
-    poi_download_->setChecked(false);
-    SetConnectedState(false);
-    DisconnectEngine([this] { FinishDisconnect(); });
+    BeginDisconnect(false);
     return;
   }
+  if (port_list_->currentIndex() < 0) {
+    ShowMessage(this, "Error",
+                "No serial port is listed: plug in the device and open the port list again.");
+    UpdateConnectEnabled();
+    return;
+  }
+  StartOperationState();
   connect_button_->setEnabled(false);
   download_db_->setEnabled(false);
   SetListsEnabled(false);
   const int number = PortNumberOf(port_list_->currentText().toStdString());
+  tried_port_ = number;
   if (main_ != nullptr) {
     main_->settings.com_port = static_cast<uint8_t>(number);
     WriteComPort(main_->store(), main_->settings.com_port);
@@ -70,6 +72,35 @@ void CDlgConnection::ConnectClicked() {
         return engine_.Connect(number);
       },
       [this](int result) { OnConnectResult(result); });
+}
+
+void CDlgConnection::BeginDisconnect(bool keep_status) {
+  StartOperationState(keep_status);
+  // A handshake cut short never says it is done: its timer must not outlive it,
+  // nor may a job's timer enable controls while the link goes down.
+  StopTimer(kTimerHandshake);
+  StopTimer(kTimerOperation);
+  connect_button_->setEnabled(false);
+  veld_upload_->setChecked(false);
+  poi_download_->setChecked(false);
+  SetConnectedState(false);
+  DisconnectEngine([this, keep_status] { FinishDisconnect(keep_status); });
+}
+
+// The end of a job asks for it, or the link is already gone under the page.
+void CDlgConnection::ForcedDisconnect() {
+  if (!connected_ || call_.running()) return;
+  connect_attempted_ = true;
+  BeginDisconnect(true);
+}
+
+// Names the port and the cause: the system text alone does not say which port.
+void CDlgConnection::ShowPortError() {
+  const std::string path = ports_.Resolve(tried_port_);
+  QString port = QString("COM%1").arg(tried_port_);
+  if (!path.empty()) port += " (" + ToWide(path) + ")";
+  const QString cause = ToWide(PortErrorText(engine_.last_system_error.load()));
+  ShowMessage(this, "Error", "Can not open " + port + ": " + cause);
 }
 
 void CDlgConnection::OnConnectResult(int result) {
@@ -92,7 +123,7 @@ void CDlgConnection::OnConnectResult(int result) {
     return;
   }
   if (result == kResultPortOpen || result == kResultPortSettings) {
-    ShowMessage(this, "Error", ToWide(PortErrorText(engine_.last_system_error.load())));
+    ShowPortError();
   } else if (result == kResultDeviceSilent) {
     Box(LoadText(111));
   }
@@ -105,7 +136,7 @@ void CDlgConnection::SetNotConnectedControls() {
   SetListsEnabled(true);
   poi_download_->setEnabled(false);
   veld_upload_->setEnabled(false);
-  connect_button_->setEnabled(true);
+  UpdateConnectEnabled();
 }
 
 // Timer 2: the handshake has ended, or the link went down under it. Only a
@@ -151,7 +182,7 @@ void CDlgConnection::EndFailedConnect() {
   SetMainBusy(false);
 }
 
-void CDlgConnection::FinishDisconnect() {
+void CDlgConnection::FinishDisconnect(bool keep_status) {
   if (main_ != nullptr) {
     main_->ForwardLinkState(false);
   }
@@ -166,7 +197,7 @@ void CDlgConnection::FinishDisconnect() {
   // With the link down nothing runs any more that the window must wait for.
   SetCloseEnabled(true);
   SetMainBusy(false);
-  status_list_->clear();
+  if (!keep_status) status_list_->clear();
   if (main_ != nullptr) {
     // The POIs were judged against the coverage of the device that is gone.
     if (main_->poi_page() != nullptr) main_->poi_page()->ResetPoiPage();

@@ -18,6 +18,17 @@ namespace tessor {
 namespace {
 constexpr int kLoggerConfigTries = 10;
 constexpr int kImagePathLimit = 259;
+constexpr const char* kUploadFailed =
+    "Failed to upload the DB, please check the connection or the device!!";
+constexpr const char* kDownloadFailed =
+    "Failed to download the DB, please check the connection or the device!!";
+
+// "12.5 s" or "3 min 20 s"; digits never follow the locale.
+QString DurationText(qint64 ms) {
+  if (ms < 60000) return QString::number(ms / 1000.0, 'f', 1) + " s";
+  const qint64 seconds = (ms + 500) / 1000;
+  return QString("%1 min %2 s").arg(seconds / 60).arg(seconds % 60);
+}
 }  // namespace
 
 void CDlgConnection::UploadChecked() {
@@ -93,7 +104,13 @@ void CDlgConnection::ProcessClicked() {
   SetCloseEnabled(false);
   StartTimer(kTimerOperation, 950);
   process_->setEnabled(false);
-  engine_.StartDatabaseUpload();
+  StartJob(Job::kUpload);
+  if (engine_.StartDatabaseUpload() != kResultOk) {
+    // No worker, so no end would ever come to close the job.
+    job_ = Job::kNone;
+    AddStatusLine(kUploadFailed, false);
+    emit jobEnded("Upload", false);
+  }
 }
 
 void CDlgConnection::DownloadClicked() {
@@ -104,7 +121,13 @@ void CDlgConnection::DownloadClicked() {
   engine_.upload_finished = 0;
   engine_.connect_progress = false;
   engine_.database_download_finished = false;
-  engine_.StartDatabaseDownload();
+  StartJob(Job::kDownload);
+  if (engine_.StartDatabaseDownload() != kResultOk) {
+    job_ = Job::kNone;
+    engine_.database_download_finished = true;  // timer 1 gives the controls back
+    AddStatusLine(kDownloadFailed, false);
+    emit jobEnded("Database download", false);
+  }
   download_db_->setEnabled(false);
   veld_upload_->setEnabled(false);
   poi_download_->setEnabled(false);
@@ -143,7 +166,94 @@ void CDlgConnection::TimerTick(int timer) {
 // Disconnects after a reset request, unless the link is already going down.
 void CDlgConnection::AskResetAndDisconnect() {
   Box(LoadText(kStrResetDevice));
-  if (connected_ && !call_.running()) ConnectClicked();
+  ForcedDisconnect();
+}
+
+void CDlgConnection::StartJob(Job job) {
+  job_ = job;
+  cancel_requested_ = false;
+  job_clock_.start();
+}
+
+QString CDlgConnection::JobName() const {
+  return job_ == Job::kUpload ? "Upload" : "Database download";
+}
+
+QString CDlgConnection::RunningJobText() const {
+  switch (job_) {
+    case Job::kUpload:
+      return "an upload is running";
+    case Job::kDownload:
+      return "a database download is running";
+    case Job::kNone:
+      break;
+  }
+  return {};
+}
+
+// The database transfers end on the link flag, as the engine's own stop does;
+// the link thread then closes the port, and the job's end reports the cancel.
+void CDlgConnection::CancelJob() {
+  if (!JobRunning() || cancel_requested_) return;
+  cancel_requested_ = true;
+  AddStatusLine(
+      job_ == Job::kUpload ? "Cancelling the upload..." : "Cancelling the database download...",
+      false);
+  engine_.link_flag = false;
+}
+
+// Only a finished upload leads to the reset reminder; a failure says so in a
+// box, and a link that is gone takes the page to not connected, list kept.
+void CDlgConnection::EndUpload(bool reset_asked) {
+  const bool ok = engine_.upload_succeeded.load();
+  const bool cancelled = cancel_requested_ && !ok;
+  const qint64 elapsed = job_clock_.elapsed();
+  job_ = Job::kNone;
+  cancel_requested_ = false;
+  emit jobEnded("Upload", ok);
+  if (ok) {
+    const QString text = QString("The database was uploaded: %1 bytes in %2.")
+                             .arg(engine_.image_size)
+                             .arg(DurationText(elapsed));
+    AddStatusLine(text, false);
+    Box(text);
+    AskResetAndDisconnect();
+    return;
+  }
+  if (cancelled) {
+    AddStatusLine("Upload cancelled.", false);
+  } else if (reset_asked) {
+    // Three missed blocks come with the engine's own box; a lost link or an
+    // unacknowledged mode with none.
+    Box(kUploadFailed);
+  }
+  if (!engine_.link_flag.load()) ForcedDisconnect();
+}
+
+void CDlgConnection::EndDownload(bool whole) {
+  const bool cancelled = cancel_requested_ && !whole;
+  job_ = Job::kNone;
+  cancel_requested_ = false;
+  emit jobEnded("Database download", whole);
+  if (whole) {
+    ShowDownloadVerdict();
+    AskResetAndDisconnect();
+    SetCloseEnabled(true);
+    return;
+  }
+  if (cancelled) {
+    AddStatusLine("Database download cancelled.", false);
+  } else {
+    Box(kDownloadFailed);
+  }
+  if (!engine_.link_flag.load()) ForcedDisconnect();
+}
+
+// The engine shows "They are Identical !!" itself; a difference is only its
+// last status line, which must not go unseen behind the reset box.
+void CDlgConnection::ShowDownloadVerdict() {
+  const QString last = ToWide(engine_.last_status_line());
+  if (last.contains("not identical")) Box(last);
 }
 
 void CDlgConnection::OnNotification(int id, qint64 first, qint64 second) {
@@ -151,10 +261,16 @@ void CDlgConnection::OnNotification(int id, qint64 first, qint64 second) {
     case WM_DEV_PROGRESS: {
       const qint64 percent = second == 0 ? 0 : first * 100 / second;
       progress_->setValue(static_cast<int>(std::clamp<qint64>(percent, 0, 100)));
+      // The connect's own reads move the bar too, but they are no job.
+      if (JobRunning()) emit jobProgress(JobName(), first, second);
       break;
     }
     case WM_DEV_OPERATION_END:
-      if (first == 0) AskResetAndDisconnect();
+      if (job_ == Job::kUpload) {
+        EndUpload(first == 0);
+      } else if (first == 0) {
+        AskResetAndDisconnect();
+      }
       SetMainBusy(false);
       SetCloseEnabled(true);
       break;
@@ -174,7 +290,9 @@ void CDlgConnection::OnNotification(int id, qint64 first, qint64 second) {
       process_->setEnabled(veld_upload_->isChecked() || poi_download_->isChecked());
       break;
     case WM_DEV_DOWNLOAD_END:
-      if (second != 0) {
+      if (job_ == Job::kDownload) {
+        EndDownload(second != 0);
+      } else if (second != 0) {
         AskResetAndDisconnect();
         SetCloseEnabled(true);
       }
