@@ -292,8 +292,9 @@ class CDeviceEngine {
   bool HandshakeHeaderStep(int* retries);
   void FinishHeaders();
   bool Busy() const;
-  // Waits until one of the flag bits is set, or the time is up.
-  void WaitForFlags(uint32_t a_bits, uint16_t b_bits, int real_ms);
+  // Waits until one of the flag bits is set, or the time is up: real_ms after
+  // the queued command went out (bounded while it waits in the queue).
+  void WaitForFlags(uint32_t queue_bit, uint32_t a_bits, uint16_t b_bits, int real_ms);
   int WaitRounds(AnswerEvent e, int rounds, int wait_ms, int command);
   struct Slot {
     std::thread thread;

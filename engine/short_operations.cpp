@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -28,13 +29,26 @@ int SettingResult(const CDeviceEngine& e, bool busy, uint32_t refused, int refus
 // busy) before its answer.
 // The queued-answer wait is the protocol's shortest and ends as soon as the
 // answer comes: it is never scaled down, or a faster timing would take a
-// scheduling delay on a busy machine for a device that does not answer.
-void CDeviceEngine::WaitForFlags(uint32_t a_bits, uint16_t b_bits, int real_ms) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(real_ms);
+// scheduling delay on a busy machine for a device that does not answer. For
+// the same reason it counts from the moment the link thread took the command
+// off the queue to write it, not from the moment it was queued.
+void CDeviceEngine::WaitForFlags(uint32_t queue_bit, uint32_t a_bits, uint16_t b_bits,
+                                 int real_ms) {
+  using Clock = std::chrono::steady_clock;
+  const auto start = Clock::now();
+  const auto send_limit = start + std::chrono::milliseconds(timing::kQueuedSendLimitMs);
+  auto deadline = start + std::chrono::milliseconds(real_ms);
+  bool sent = false;
   const bool busy_ends = (b_bits & flag_b::kBusy) != 0;
   const auto answer_bits = static_cast<uint16_t>(b_bits & ~flag_b::kBusy);
   while ((flags_a.load() & a_bits) == 0 && (flags_b.load() & answer_bits) == 0 &&
-         !(busy_ends && Busy()) && std::chrono::steady_clock::now() < deadline) {
+         !(busy_ends && Busy())) {
+    const auto now = Clock::now();
+    if (!sent && (queued_commands.load() & queue_bit) == 0) {
+      sent = true;
+      deadline = std::max(deadline, now + std::chrono::milliseconds(real_ms));
+    }
+    if (sent ? now >= deadline : (now >= send_limit || !link_flag.load())) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
 }
@@ -42,7 +56,7 @@ void CDeviceEngine::WaitForFlags(uint32_t a_bits, uint16_t b_bits, int real_ms) 
 int CDeviceEngine::QueryBattery(uint8_t* value) {
   ClearB(flag_b::kBusy | flag_b::kLog003 | flag_b::kBattery);
   QueueCommand(queue_bit::k004);
-  WaitForFlags(0, flag_b::kBusy | flag_b::kBattery, timing::kQueuedAnswerMs);
+  WaitForFlags(queue_bit::k004, 0, flag_b::kBusy | flag_b::kBattery, timing::kQueuedAnswerMs);
   if (Busy()) return kResultDeviceBusy;
   if ((flags_b.load() & flag_b::kBattery) == 0) return kResultNoAnswer;
   if (value != nullptr) *value = Snapshot(battery_value);
@@ -65,7 +79,8 @@ int CDeviceEngine::SetLogSwitches(int log, int nmea) {
   args.log_switch = log != 0;
   args.nmea_switch = nmea != 0;
   QueueCommand(queue_bit::k103);
-  WaitForFlags(flag_a::kLog103Refused | flag_a::kLog103Ok, flag_b::kBusy, timing::kQueuedAnswerMs);
+  WaitForFlags(queue_bit::k103, flag_a::kLog103Refused | flag_a::kLog103Ok, flag_b::kBusy,
+               timing::kQueuedAnswerMs);
   return SettingResult(*this, Busy(), flag_a::kLog103Refused, kResultLog103Refused,
                        flag_a::kLog103Ok);
 }
@@ -79,7 +94,7 @@ int CDeviceEngine::SetLoggerConfig(int log_type, uint32_t interval, int data_typ
   args.data_type = static_cast<uint8_t>(data_type);
   args.memory_full = static_cast<uint8_t>(memory_full);
   QueueCommand(queue_bit::k104);
-  WaitForFlags(flag_a::kLog104Refused | flag_a::kLog104Ok, flag_b::kBusy,
+  WaitForFlags(queue_bit::k104, flag_a::kLog104Refused | flag_a::kLog104Ok, flag_b::kBusy,
                timing::kLoggerConfigAnswerMs);
   return SettingResult(*this, Busy(), flag_a::kLog104Refused, kResultLog104Refused,
                        flag_a::kLog104Ok);
@@ -92,7 +107,7 @@ int CDeviceEngine::SetAlertRanges(int critical, int notification) {
   args.alert_values[1] = critical;
   args.alert_values[2] = notification;
   QueueCommand(queue_bit::k116);
-  WaitForFlags(flag_a::kLog116Refused | flag_a::kAlertSaved, flag_b::kBusy,
+  WaitForFlags(queue_bit::k116, flag_a::kLog116Refused | flag_a::kAlertSaved, flag_b::kBusy,
                timing::kAlertRangesAnswerMs);
   return SettingResult(*this, Busy(), flag_a::kLog116Refused, kResultLog116Refused,
                        flag_a::kAlertSaved);
@@ -103,7 +118,8 @@ int CDeviceEngine::SetSpeedFilter(int32_t value) {
   ClearA(flag_a::kLog105Ok | flag_a::kLog105Refused);
   args.speed_filter = value;
   QueueCommand(queue_bit::k105);
-  WaitForFlags(flag_a::kLog105Refused | flag_a::kLog105Ok, flag_b::kBusy, timing::kQueuedAnswerMs);
+  WaitForFlags(queue_bit::k105, flag_a::kLog105Refused | flag_a::kLog105Ok, flag_b::kBusy,
+               timing::kQueuedAnswerMs);
   return SettingResult(*this, Busy(), flag_a::kLog105Refused, kResultLog105Refused,
                        flag_a::kLog105Ok);
 }
@@ -111,7 +127,7 @@ int CDeviceEngine::SetSpeedFilter(int32_t value) {
 int CDeviceEngine::QueryLoggerConfig(LoggerConfig* out) {
   ClearB(flag_b::kBusy | flag_b::kConfiguration);
   QueueCommand(queue_bit::k108);
-  WaitForFlags(0, flag_b::kBusy | flag_b::kConfiguration, timing::kQueuedAnswerMs);
+  WaitForFlags(queue_bit::k108, 0, flag_b::kBusy | flag_b::kConfiguration, timing::kQueuedAnswerMs);
   if (Busy()) return kResultDeviceBusy;
   if ((flags_b.load() & flag_b::kConfiguration) == 0) return kResultNoAnswer;
   std::lock_guard<std::mutex> lock(answer_mutex);
@@ -125,7 +141,8 @@ int CDeviceEngine::EraseLog() {
   ClearA(flag_a::kLog109Ok | flag_a::kLog109Refused);
   args.erase_value = -1;
   QueueCommand(queue_bit::k109);
-  WaitForFlags(flag_a::kLog109Refused | flag_a::kLog109Ok, flag_b::kBusy, timing::kQueuedAnswerMs);
+  WaitForFlags(queue_bit::k109, flag_a::kLog109Refused | flag_a::kLog109Ok, flag_b::kBusy,
+               timing::kQueuedAnswerMs);
   return SettingResult(*this, Busy(), flag_a::kLog109Refused, kResultLog109Refused,
                        flag_a::kLog109Ok);
 }

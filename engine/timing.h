@@ -17,6 +17,8 @@ inline constexpr int kRefusalPauseMs = 100;
 inline constexpr int kStopThreadWaitMs = 5000;
 // Short operations: sleeps after a queued command.
 inline constexpr int kQueuedAnswerMs = 300;
+// How long a queued command may wait for the link thread to write it.
+inline constexpr int kQueuedSendLimitMs = 5000;
 inline constexpr int kLoggerConfigAnswerMs = 500;
 inline constexpr int kAlertRangesAnswerMs = 2000;
 inline constexpr int kFlashUsageWaitMs = 3000;
