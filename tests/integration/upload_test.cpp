@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -50,6 +51,20 @@ class Upload : public DeviceFixture {
     return addresses;
   }
 
+  // The blocks in the order they were first sent: a late acknowledgement on a
+  // loaded machine makes the engine send a block again, which the device takes
+  // again at the same address, so repeats in a row say nothing about framing.
+  std::vector<long> DistinctBlocks() {
+    std::vector<long> addresses = BlockAddresses();
+    addresses.erase(std::unique(addresses.begin(), addresses.end()), addresses.end());
+    return addresses;
+  }
+
+  long TimesSent(long address) {
+    const std::vector<long> all = BlockAddresses();
+    return static_cast<long>(std::count(all.begin(), all.end(), address));
+  }
+
   std::vector<uint8_t> ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
@@ -69,7 +84,7 @@ TEST_F(Upload, Firmware209SendsBlocksOf128AndTheDeviceHoldsTheImage) {
   const std::vector<uint8_t> image = MakeImage(15);
   ASSERT_EQ(image.size(), 304u);
   RunUpload(image);
-  EXPECT_EQ(BlockAddresses(), (std::vector<long>{0, 128, 256}));
+  EXPECT_EQ(DistinctBlocks(), (std::vector<long>{0, 128, 256}));
   EXPECT_EQ(sim_->DatabaseDump(), image);
   EXPECT_EQ(engine_.upload_finished.load(), 1);
   EXPECT_TRUE(HasLine("Finished uploading VELD Data."));
@@ -99,7 +114,7 @@ TEST_F(Upload, Firmware208SendsBlocksOf32WithCdbAcrossThem) {
   std::memcpy(image.data() + 64 + 3, "%CDB", 4);
   std::memcpy(image.data() + 96 - 2, "%CDB", 4);
   RunUpload(image);
-  const std::vector<long> addresses = BlockAddresses();
+  const std::vector<long> addresses = DistinctBlocks();
   ASSERT_EQ(addresses.size(), (image.size() + 31) / 32);
   for (size_t i = 0; i < addresses.size(); ++i) EXPECT_EQ(addresses[i], static_cast<long>(32 * i));
   EXPECT_EQ(sim_->DatabaseDump(), image);
@@ -111,7 +126,8 @@ TEST_F(Upload, WrongAcknowledgementIsSentAgain) {
   StartDevice(s);
   const std::vector<uint8_t> image = MakeImage(15);
   RunUpload(image);
-  EXPECT_EQ(BlockAddresses(), (std::vector<long>{0, 128, 128, 256}));
+  EXPECT_EQ(DistinctBlocks(), (std::vector<long>{0, 128, 256}));
+  EXPECT_GE(TimesSent(128), 2);
   EXPECT_EQ(sim_->DatabaseDump(), image);
   EXPECT_TRUE(HasLine("Finished uploading VELD Data."));
 }
@@ -138,7 +154,8 @@ TEST_F(Upload, MissesNotInARowDoNotEndTheUpload) {
   StartDevice(s);
   const std::vector<uint8_t> image = MakeImage(6);
   RunUpload(image);
-  EXPECT_EQ(BlockAddresses(), (std::vector<long>{0, 32, 32, 64, 64, 96, 96, 128}));
+  EXPECT_EQ(DistinctBlocks(), (std::vector<long>{0, 32, 64, 96, 128}));
+  for (long address : {32, 64, 96}) EXPECT_GE(TimesSent(address), 2) << address;
   EXPECT_EQ(sim_->DatabaseDump(), image);
   EXPECT_TRUE(HasLine("Finished uploading VELD Data.")) << Lines();
 }
