@@ -2,7 +2,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -12,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "app/shell.h"
+#include "database/data_folder.h"
 #include "engine/string_table.h"
 #include "ui/data_downloader.h"
 #include "ui/dlg_connection.h"
@@ -22,7 +25,9 @@ namespace {
 constexpr const char* kLocalFileText = "Download Speed Cameras from local file";
 
 QString ChooseImageFile(QWidget* parent) {
-  return QFileDialog::getOpenFileName(parent, QString(), QString(), "VELD Files (*.bin)");
+  const auto* page = qobject_cast<const CVELDSettingDlg*>(parent);
+  const QString start = page != nullptr ? page->ImageStartFolder() : QDir::homePath();
+  return QFileDialog::getOpenFileName(parent, QString(), start, "VELD Files (*.bin)");
 }
 }  // namespace
 
@@ -206,9 +211,20 @@ void CVELDSettingDlg::ProxyTimerTick() {
                           proxy_port_->text());
 }
 
+// The folder of the image chosen last, else the per-user data folder, where
+// the program keeps its data and the user's images are expected.
+QString CVELDSettingDlg::ImageStartFolder() const {
+  if (!last_folder_.isEmpty() && QFileInfo(last_folder_).isDir()) return last_folder_;
+  const std::string data = DataFolder();
+  return data.empty() ? QDir::homePath() : ToWide(data);
+}
+
 void CVELDSettingDlg::BrowseClicked() {
-  const QString chosen = file_chooser()(this);
+  // An emptied test seam leaves the real chooser.
+  const FileChooser& chooser = file_chooser() ? file_chooser() : FileChooser(ChooseImageFile);
+  const QString chosen = chooser(this);
   if (chosen.isEmpty()) return;
+  last_folder_ = QFileInfo(chosen).absolutePath();
   image_path_ = chosen;
   path_text_->setText(image_path_);
   go_->setEnabled(true);

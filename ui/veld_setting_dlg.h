@@ -44,6 +44,8 @@ class CVELDSettingDlg : public QWidget {
   bool web_source_checked() const;
   float cell_range() const { return cell_range_; }
   QString image_path() const { return image_path_; }
+  // Where the image chooser opens.
+  QString ImageStartFolder() const;
   void ClearFileName();
   // After a disconnect: no source chosen and no file name.
   void ResetSourceChoice();
@@ -87,6 +89,7 @@ class CVELDSettingDlg : public QWidget {
   CDataDownloader* main_ = nullptr;
   QString caption_;
   QString image_path_;
+  QString last_folder_;
   float cell_range_ = 0;
 
   QGroupBox* veld_group_ = nullptr;

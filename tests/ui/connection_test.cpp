@@ -1,5 +1,7 @@
+#include <QDir>
 #include <QProgressBar>
 #include <QTableWidget>
+#include <cerrno>
 
 #include "engine/serial_port.h"
 #include "ui/poi_management_dlg.h"
@@ -65,9 +67,12 @@ void ConnectionTest::PortThatCannotBeOpenedShowsTheSystemText() {
   QCOMPARE(rig.messages.size(), size_t{1});
   QCOMPARE(rig.messages[0].caption, QString("Error"));
   QCOMPARE(rig.messages[0].icon, QMessageBox::Information);
+  const int number = PortNumberOf(p.port_list()->currentText().toStdString());
   QCOMPARE(rig.messages[0].text,
-           QString::fromStdString(PortErrorText(rig.engine->last_system_error.load())));
-  QVERIFY(!rig.messages[0].text.isEmpty());
+           QString("Can not open COM%1 (%2): %3")
+               .arg(number)
+               .arg(QString::fromStdString(rig.ports->Resolve(number)))
+               .arg(QString::fromStdString(PortErrorText(rig.engine->last_system_error.load()))));
   QCOMPARE(p.connect_button()->text(), QString("Connect"));
   QVERIFY(p.port_list()->isEnabled());
   QVERIFY(rig.window->close_enabled());
@@ -248,6 +253,41 @@ void ConnectionTest::DisconnectDuringTheHandshakeFreesClose() {
   QCOMPARE(w.operationRunning, 0u);
   QVERIFY(!p.TimerActive(CDlgConnection::kTimerHandshake));
   QVERIFY(!rig.engine->link_flag.load());
+}
+
+void ConnectionTest::ConnectWaitsForAListedPortAndNamesAVanishedOne() {
+  UiRig rig;
+  rig.Open();
+  CDlgConnection& p = rig.page();
+  QCOMPARE(p.port_list()->count(), 0);
+  QVERIFY(!p.connect_button()->isEnabled());
+  p.ConnectClicked();
+  QCOMPARE(rig.messages.size(), size_t{1});
+  QCOMPARE(rig.messages[0].caption, QString("Error"));
+  QVERIFY(rig.messages[0].text.startsWith("No serial port is listed"));
+  QVERIFY(!p.device_call_running());
+
+  // An adapter plugged in shows up by itself and makes Connect usable.
+  const QString target = rig.dir.filePath("adapter");
+  QVERIFY(QDir().mkpath(target));
+  rig.Link("usb-adapter", target);
+  QTRY_VERIFY_WITH_TIMEOUT(p.port_list()->count() == 1 && p.connect_button()->isEnabled(),
+                           kDeviceWaitMs);
+
+  // It goes away again before Connect: the box names the port and why.
+  const int number = PortNumberOf(p.port_list()->currentText().toStdString());
+  const QString path = QString::fromStdString(rig.ports->Resolve(number));
+  QVERIFY(!path.isEmpty());
+  QVERIFY(QDir(target).removeRecursively());
+  rig.messages.clear();
+  p.connect_button()->click();
+  QTRY_VERIFY_WITH_TIMEOUT(!p.device_call_running() && rig.messages.size() == 1, kDeviceWaitMs);
+  QCOMPARE(rig.messages[0].caption, QString("Error"));
+  QCOMPARE(rig.messages[0].text, QString("Can not open COM%1 (%2): %3")
+                                     .arg(number)
+                                     .arg(path)
+                                     .arg(QString::fromStdString(PortErrorText(ENOENT))));
+  QVERIFY(!p.connected());
 }
 
 }  // namespace tessor::test

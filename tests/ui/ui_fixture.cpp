@@ -6,6 +6,7 @@
 #include "database/database_image.h"
 #include "test_image.h"
 #include "tools/devsim/pty.h"
+#include "ui/veld_setting_dlg.h"
 
 namespace tessor::test {
 
@@ -80,6 +81,31 @@ QString UiRig::image_file(const std::vector<uint8_t>& bytes, const QString& name
   return path;
 }
 
-std::vector<uint8_t> UiRig::MakeImage(size_t points) { return MakeTestImage(points); }
+void UiRig::ConnectAndSettle() {
+  page().ConnectClicked();
+  QTRY_VERIFY_WITH_TIMEOUT(HasLine("Connection complete"), kDeviceWaitMs);
+  QTRY_VERIFY_WITH_TIMEOUT(window->close_enabled() && page().veld_upload()->isEnabled(),
+                           kDeviceWaitMs);
+}
+
+void UiRig::StartUpload(const std::vector<uint8_t>& image) {
+  const QString path = image_file(image);
+  CVELDSettingDlg::file_chooser() = [path](QWidget*) { return path; };
+  page().veld_upload()->click();
+  window->veld_page()->browse_button()->click();
+  window->veld_page()->go_button()->click();
+  CVELDSettingDlg::file_chooser() = nullptr;
+}
+
+int UiRig::MessageIndex(const QString& starting_with) const {
+  for (size_t i = 0; i < messages.size(); ++i) {
+    if (messages[i].text.startsWith(starting_with)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+std::vector<uint8_t> UiRig::MakeImage(size_t points) {
+  return MakeTestImage(points);
+}
 
 }  // namespace tessor::test

@@ -38,6 +38,12 @@ class UiRig {
   bool HasLine(const QString& line) const;
   bool HasMessage(const QString& text) const;
   QString image_file(const std::vector<uint8_t>& bytes, const QString& name = "image.bin");
+  // Connects and waits until the page is ready for a job.
+  void ConnectAndSettle();
+  // Picks the image on the VELD page and goes back to start its upload.
+  void StartUpload(const std::vector<uint8_t>& image);
+  // Index of the first message box starting with the text, -1 when none.
+  int MessageIndex(const QString& starting_with) const;
   static std::vector<uint8_t> MakeImage(size_t points);
 
   CDlgConnection& page() { return *window->connection_page(); }

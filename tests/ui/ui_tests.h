@@ -28,6 +28,7 @@ class ConnectionTest : public QObject {
   void NotificationsMoveTheProgressAndTheLamp();
   void FailedHandshakeLeavesThePageNotConnected();
   void DisconnectDuringTheHandshakeFreesClose();
+  void ConnectWaitsForAListedPortAndNamesAVanishedOne();
 };
 
 class UploadFlowTest : public QObject {
@@ -36,6 +37,7 @@ class UploadFlowTest : public QObject {
   void FromTheVeldPageToFinishedAndTheResetMessage();
   void StatusLinesOfTheUploadReachTheList();
   void WrongFileIsFlaggedAndNotSent();
+  void ImageChooserStartsWhereTheUsersFilesAre();
 };
 
 class PageRulesTest : public QObject {

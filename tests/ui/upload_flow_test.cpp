@@ -1,5 +1,9 @@
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 
+#include "database/data_folder.h"
 #include "ui/veld_setting_dlg.h"
 #include "ui_fixture.h"
 #include "ui_tests.h"
@@ -95,6 +99,34 @@ void UploadFlowTest::WrongFileIsFlaggedAndNotSent() {
   QVERIFY(rig.sim->TranscriptText().find("$PKVN999") == std::string::npos);
   QVERIFY(rig.sim->DatabaseDump().empty());
   CVELDSettingDlg::file_chooser() = nullptr;
+}
+
+void UploadFlowTest::ImageChooserStartsWhereTheUsersFilesAre() {
+  UiRig rig;
+  CDataDownloader& w = rig.Open();
+  CVELDSettingDlg& veld = *w.veld_page();
+  // The real chooser, answered as soon as it is up.
+  CVELDSettingDlg::file_chooser() = nullptr;
+  QString opened_in;
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+      opened_in = dialog->directory().absolutePath();
+      dialog->reject();
+    }
+  });
+  answer.start(20);
+  veld.BrowseClicked();
+  answer.stop();
+  QCOMPARE(opened_in, QDir(QString::fromStdString(DataFolder())).absolutePath());
+  QVERIFY(veld.path_text()->text().isEmpty());
+
+  // Once a file was chosen, its folder is where the next search starts.
+  const QString path = rig.image_file(UiRig::MakeImage(2));
+  CVELDSettingDlg::file_chooser() = [path](QWidget*) { return path; };
+  veld.BrowseClicked();
+  CVELDSettingDlg::file_chooser() = nullptr;
+  QCOMPARE(veld.ImageStartFolder(), QDir(rig.dir.path()).absolutePath());
 }
 
 }  // namespace tessor::test
