@@ -43,6 +43,8 @@ inline constexpr const char* kStatusOk = "OK";
 inline constexpr const char* kStatusOutOfRange = "Out of VELD range";
 inline constexpr const char* kStatusDuplicate = "Duplicated with No. ";
 inline constexpr const char* kStatusSpeed = "Speed is out of range";
+// Shown in the "Status" column while the cell editor holds a comment too long to store.
+inline constexpr const char* kStatusCommentTooLong = "exceeded 255 characters";
 
 // The text the POI page shows in its "Status" column.
 std::string PoiStatusText(const CPOI& poi);

@@ -109,4 +109,46 @@ std::string PoiLeftOutText(size_t left_out) {
          " left out.";
 }
 
+PoiSaveCount CountForSave(const PoiList& list, size_t speed_too_high, size_t beyond_list) {
+  PoiSaveCount count;
+  count.speed_too_high = speed_too_high;
+  count.beyond_list = beyond_list;
+  for (const CPOI* poi : list) {
+    if (poi->status == Valid) ++count.valid;
+    if (poi->status == OutOfCoverage) ++count.out_of_coverage;
+    if (poi->status == Duplicate) ++count.duplicates;
+  }
+  return count;
+}
+
+namespace {
+std::string Pois(size_t n) {
+  return std::to_string(n) + (n == 1 ? " POI" : " POIs");
+}
+
+void AddLine(std::string& text, size_t n, const std::string& what) {
+  if (n > 0) text += "\n" + std::to_string(n) + " " + what;
+}
+}  // namespace
+
+std::string PoiDropQuestion(const PoiSaveCount& count) {
+  const size_t dropped = count.dropped();
+  if (dropped == 0) return {};
+  std::string text = "Only the POIs marked \"" + std::string(kStatusOk) +
+                     "\" are saved: " + Pois(dropped) + " of " +
+                     std::to_string(count.valid + dropped) + " will be dropped from the POI file:";
+  AddLine(text, count.out_of_coverage, "\"" + std::string(kStatusOutOfRange) + "\"");
+  AddLine(text, count.duplicates, "\"" + std::string(kStatusDuplicate) + "...\"");
+  AddLine(text, count.speed_too_high,
+          "\"" + std::string(kStatusSpeed) + "\" (above " + std::to_string(int(kMaxSpeed)) +
+              " km/h, not listed)");
+  AddLine(text, count.beyond_list,
+          "beyond the " + std::to_string(kPoiListCapacity) + " the list holds (not listed)");
+  return text + "\nSave " + Pois(count.valid) + " and drop the others?";
+}
+
+std::string PoiSavedText(size_t saved, const std::string& path) {
+  return Pois(saved) + (saved == 1 ? " was" : " were") + " saved in the POI file " + path + ".";
+}
+
 }  // namespace tessor

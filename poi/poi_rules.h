@@ -34,4 +34,21 @@ size_t BuildPoiList(const CPOI* records, uint32_t count, const DatabaseCoverage&
 // What the user is told when BuildPoiList left POIs out; empty for none.
 std::string PoiLeftOutText(size_t left_out);
 
+// What a save of the valid POIs only keeps and drops of the loaded file.
+struct PoiSaveCount {
+  size_t valid = 0;
+  size_t out_of_coverage = 0;
+  size_t duplicates = 0;
+  size_t speed_too_high = 0;  // in the file, never listed
+  size_t beyond_list = 0;     // in the file, left out of a full list
+  size_t dropped() const { return out_of_coverage + duplicates + speed_too_high + beyond_list; }
+};
+
+// Counts the listed entries by status; the unlisted ones are the caller's.
+PoiSaveCount CountForSave(const PoiList& list, size_t speed_too_high, size_t beyond_list);
+// The question before a save that drops POIs: how many and which; empty when none is dropped.
+std::string PoiDropQuestion(const PoiSaveCount& count);
+// What a save wrote and where.
+std::string PoiSavedText(size_t saved, const std::string& path);
+
 }  // namespace tessor

@@ -14,8 +14,6 @@
 namespace tessor {
 
 namespace {
-constexpr const char* kCommentTooLong = "exceeded 255 characters";
-
 // The speed a text stands for: its leading decimal number ("12abc" is 12,
 // "abc" is 0), read with a decimal point whatever the locale.
 float SpeedOf(const QString& text) {
@@ -29,7 +27,7 @@ bool SpeedAllowed(float speed, int limit) {
 }
 
 bool RejectionText(const QString& text) {
-  return text == kStatusSpeed || text == kCommentTooLong;
+  return text == kStatusSpeed || text == kStatusCommentTooLong;
 }
 }  // namespace
 
@@ -102,7 +100,7 @@ void PoiListEditor::Commit() {
   } else if (column_ == kColumnComments) {
     // The limit is the stored bytes, not the characters typed.
     if (CommentBytes(text).size() > size_t{kCommentLimit}) {
-      Reject(kCommentTooLong);
+      Reject(kStatusCommentTooLong);
     } else {
       Accept();
     }
@@ -142,6 +140,7 @@ void PoiListEditor::Accept() {
 void PoiListEditor::Store(size_t index, const QString& text) {
   if (column_ == kColumnSpeed) SetPoiSpeed(entries_, index, SpeedOf(text));
   if (column_ == kColumnComments) SetPoiComment(entries_, index, CommentBytes(text));
+  emit stored();
 }
 
 // A rejected value that can no longer be committed is dropped, so the list

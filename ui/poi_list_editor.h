@@ -42,6 +42,10 @@ class PoiListEditor : public QObject {
   int column() const { return column_; }
   QLineEdit* editor() const { return editor_; }
 
+ signals:
+  // An accepted edit changed an entry's speed or comment.
+  void stored();
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -11,9 +11,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/shell.h"
 #include "engine/string_table.h"
@@ -22,10 +24,14 @@
 #include "ui/googole_map_dlg.h"
 #include "ui/message_seam.h"
 #include "ui/poi_list_editor.h"
+#include "ui/question_seam.h"
 
 namespace tessor {
 
 namespace {
+
+constexpr const char* kUnsavedQuestion =
+    "The POI list has changes that are not saved in the POI file. Save them?";
 
 bool AskYesNo(QWidget* parent, const QString& caption, const QString& text) {
   return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No) ==
@@ -58,6 +64,7 @@ CPOIManagementDlg::~CPOIManagementDlg() = default;
 void CPOIManagementDlg::BuildControls() {
   BuildList();
   editor_ = new PoiListEditor(this, table_, list_);
+  connect(editor_, &PoiListEditor::stored, this, [this] { unsaved_ = true; });
   select_all_ = new QCheckBox("Select All", this);
   delete_ = new QPushButton("Delete POI", this);
   load_ = new QPushButton("Load POIs", this);
@@ -109,6 +116,7 @@ void CPOIManagementDlg::BuildList() {
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->verticalHeader()->hide();
   table_->setContextMenuPolicy(Qt::CustomContextMenu);
+  table_->viewport()->installEventFilter(this);
   connect(table_, &QTableWidget::cellClicked, this,
           [this](int row, int column) { editor_->Open(row, column); });
   connect(table_, &QTableWidget::cellDoubleClicked, this, [this] { editor_->DoubleClicked(); });
@@ -120,10 +128,36 @@ void CPOIManagementDlg::BuildList() {
   }
 }
 
+// The widest status text with the cell's margins, so no status is cut off.
+int CPOIManagementDlg::StatusColumnWidth() const {
+  const QFontMetrics metrics = table_->fontMetrics();
+  int widest = table_->horizontalHeader()->fontMetrics().horizontalAdvance("Status");
+  const QString longest_duplicate = kStatusDuplicate + QString::number(kPoiListCapacity);
+  for (const QString& text : {QString(kStatusOk), QString(kStatusOutOfRange), longest_duplicate,
+                              QString(kStatusSpeed), QString(kStatusCommentTooLong)}) {
+    widest = std::max(widest, metrics.horizontalAdvance(text));
+  }
+  const int margin = table_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table_);
+  return widest + 2 * (margin + 1) + metrics.averageCharWidth();
+}
+
 void CPOIManagementDlg::SetColumnWidths() {
-  const int c = table_->viewport()->width() / 6;
-  const int widths[kColumnCount] = {c / 2, c, c, (2 * c) / 3, 2 * c, (3 * c) / 2};
+  const int width = table_->viewport()->width();
+  const int c = width / 6;
+  int widths[kColumnCount] = {c / 2,       c, c,
+                              (2 * c) / 3, 0, std::max((3 * c) / 2, StatusColumnWidth())};
+  // The comments take what the others leave, so the status stays inside the list.
+  int others = 0;
+  for (int w : widths) others += w;
+  const int least = table_->horizontalHeader()->fontMetrics().horizontalAdvance("Comments");
+  widths[kComments] = std::max(width - others, least);
   for (int i = 0; i < kColumnCount; ++i) table_->setColumnWidth(i, widths[i]);
+}
+
+bool CPOIManagementDlg::eventFilter(QObject* watched, QEvent* event) {
+  // A vertical scroll bar coming or going narrows the list as a resize does.
+  if (watched == table_->viewport() && event->type() == QEvent::Resize) SetColumnWidths();
+  return QWidget::eventFilter(watched, event);
 }
 
 void CPOIManagementDlg::resizeEvent(QResizeEvent* event) {
@@ -196,7 +230,10 @@ void CPOIManagementDlg::ShowProgress(uint32_t index, uint32_t count) {
 }
 
 void CPOIManagementDlg::LoadClicked() {
+  if (!ConfirmDropEdits()) return;
   editor_->Forget();
+  unsaved_ = false;
+  unlisted_speed_ = unlisted_full_ = 0;
   list_.clear();
   table_->setRowCount(0);
   load_->setEnabled(false);
@@ -211,6 +248,11 @@ void CPOIManagementDlg::LoadClicked() {
                      [this](uint32_t i, uint32_t n) { ShowProgress(i, n); });
     Refill();
     save_->setEnabled(true);
+    unlisted_full_ = left_out;
+    unlisted_speed_ =
+        static_cast<size_t>(std::count_if(records_.begin(), records_.end(), [](const CPOI& p) {
+          return p.status == SpeedOutOfRange;
+        }));
     if (left_out > 0) Box(QString::fromStdString(PoiLeftOutText(left_out)));
   }
   select_all_->setEnabled(!list_.empty());
@@ -244,7 +286,11 @@ void CPOIManagementDlg::DeleteClicked() {
     }
   }
   table_->setRowCount(0);
-  if (yes) WritePoiFile(path_.toStdString(), list_, false);
+  if (yes) {
+    // The file now holds the list as it is, edits included, and nothing the list did not show.
+    unsaved_ = !WritePoiFile(path_.toStdString(), list_, false);
+    if (!unsaved_) unlisted_speed_ = unlisted_full_ = 0;
+  }
   Refill();
   const bool rows = table_->rowCount() > 0;
   for (QWidget* w : std::initializer_list<QWidget*>{delete_, save_, load_, select_all_}) {
@@ -254,13 +300,22 @@ void CPOIManagementDlg::DeleteClicked() {
 }
 
 void CPOIManagementDlg::SaveClicked() {
+  SavePois();
+}
+
+// True when the POI file was written.
+bool CPOIManagementDlg::SavePois() {
   if (list_.empty()) {
     Box("There is no POI can be saved.");
-    return;
+    return false;
   }
   editor_->Forget();
+  const std::string drops = PoiDropQuestion(CountForSave(list_, unlisted_speed_, unlisted_full_));
+  if (!drops.empty() && !AskOkCancel(this, caption_, QString::fromStdString(drops))) return false;
   // A file that could not be written keeps the list, so nothing is lost.
-  if (!WritePoiFile(path_.toStdString(), list_, true)) return;
+  if (!WritePoiFile(path_.toStdString(), list_, true)) return false;
+  unsaved_ = false;
+  unlisted_speed_ = unlisted_full_ = 0;
   table_->setRowCount(0);
   valid_text_->clear();
   if (host_.set_pois_saved) host_.set_pois_saved(true);
@@ -269,14 +324,34 @@ void CPOIManagementDlg::SaveClicked() {
     if (host_.set_pois_saved) host_.set_pois_saved(false);
     Box("All POIs are invalid!! There is no POI saved in the POI file!");
     load_->setEnabled(false);
+  } else {
+    Box(QString::fromStdString(PoiSavedText(size_t(valid_count_), path_.toStdString())));
   }
   valid_count_ = 0;
   for (QWidget* w : std::initializer_list<QWidget*>{delete_, save_, select_all_}) {
     w->setEnabled(false);
   }
+  return true;
+}
+
+bool CPOIManagementDlg::ConfirmDropEdits() {
+  if (!unsaved_) return true;
+  switch (AskAboutUnsaved(this, caption_, kUnsavedQuestion)) {
+    case UnsavedChoice::kSave:
+      return SavePois();
+    case UnsavedChoice::kDiscard:
+      unsaved_ = false;
+      return true;
+    case UnsavedChoice::kCancel:
+      break;
+  }
+  return false;
 }
 
 void CPOIManagementDlg::ResetPoiPage() {
+  // Kept when the user cancels, to be saved with the next connection.
+  if (!ConfirmDropEdits()) return;
+  unlisted_speed_ = unlisted_full_ = 0;
   editor_->Forget();
   table_->setRowCount(0);
   list_.clear();

@@ -38,8 +38,15 @@ class CPOIManagementDlg : public QWidget {
   ~CPOIManagementDlg() override;
 
   void SetHost(PoiPageHost host) { host_ = std::move(host); }
-  // The device was disconnected: the list is emptied.
+  // The device was disconnected: the list is emptied, once the user has said
+  // what becomes of edits not yet saved (kept on the page when cancelled).
   void ResetPoiPage();
+  // Before something drops the list (disconnect, close): asks about edits not
+  // yet saved. True to go on, false when the user cancelled.
+  bool ConfirmDropEdits();
+  bool has_unsaved_edits() const { return unsaved_; }
+  // The folder of the map script and marker images; empty for the installed ones.
+  void SetMapFolder(const QString& folder) { map_files_ = folder; }
 
   // User actions.
   void LoadClicked();
@@ -76,6 +83,9 @@ class CPOIManagementDlg : public QWidget {
   void BuildControls();
   void BuildList();
   void SetColumnWidths();
+  int StatusColumnWidth() const;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  bool SavePois();
   void Refill();
   void AddRow(int i, const CPOI& poi);
   void SetButtons(bool enabled);
@@ -91,6 +101,12 @@ class CPOIManagementDlg : public QWidget {
   std::vector<CPOI> records_;
   PoiList list_;
   int valid_count_ = 0;
+  // Edits and map moves not yet in the POI file.
+  bool unsaved_ = false;
+  // POIs of the loaded file that the list does not show: above 300 km/h, beyond a full list.
+  size_t unlisted_speed_ = 0;
+  size_t unlisted_full_ = 0;
+  QString map_files_;
   int menu_row_ = -1;
   CGoogoleMapDlg* map_ = nullptr;
   std::unique_ptr<QTemporaryDir> map_folder_;

@@ -40,9 +40,11 @@ void CPOIManagementDlg::GoToMap(int row) {
   if (path.empty()) return;
   const CPOI& poi = *list_[static_cast<size_t>(row)];
   const DatabaseCoverage coverage = host_.coverage ? host_.coverage() : DatabaseCoverage{};
+  const MapAddresses files =
+      map_files_.isEmpty() ? DefaultMapAddresses() : MapAddressesIn(map_files_.toStdString());
   WriteMapPage(path, {poi.latitude * kRadToDeg, poi.longitude * kRadToDeg},
                {coverage.min_latitude * kRadToDeg, coverage.min_longitude * kRadToDeg},
-               {coverage.max_latitude * kRadToDeg, coverage.max_longitude * kRadToDeg});
+               {coverage.max_latitude * kRadToDeg, coverage.max_longitude * kRadToDeg}, files);
   // The web engine starts only now, with the first visit to the map.
   if (map_ == nullptr) map_ = new CGoogoleMapDlg(this);
   map_->SetPagePath(QString::fromStdString(path));
@@ -57,6 +59,7 @@ void CPOIManagementDlg::GoToMap(int row) {
     const int32_t status =
         IsInsideCoverage(coverage, moved.latitude, moved.longitude) ? Valid : OutOfCoverage;
     SetPoiPosition(list_, static_cast<size_t>(row), status, latitude, longitude);
+    unsaved_ = true;
     Refill();
   }
   QFile::remove(QString::fromStdString(path));

@@ -179,5 +179,27 @@ TEST(SetPoiSpeedAndComment, ChangeOnlyListedEntries) {
   EXPECT_EQ(records[0].comment().size(), 255u);
 }
 
+TEST(PoiSaveText, CountsWhatASaveDropsByStatus) {
+  std::vector<CPOI> records(4);
+  records[0].status = Valid;
+  records[1].status = Duplicate;
+  records[2].status = Valid;
+  records[3].status = OutOfCoverage;
+  const PoiList list = {&records[0], &records[1], &records[2], &records[3]};
+  const PoiSaveCount count = CountForSave(list, 0, 2);
+  EXPECT_EQ(count.valid, 2u);
+  EXPECT_EQ(count.dropped(), 4u);
+  EXPECT_EQ(PoiDropQuestion(count),
+            "Only the POIs marked \"OK\" are saved: 4 POIs of 6 will be dropped from the POI "
+            "file:\n1 \"Out of VELD range\"\n1 \"Duplicated with No. ...\"\n2 beyond the 4096 "
+            "the list holds (not listed)\nSave 2 POIs and drop the others?");
+
+  // Nothing dropped: no question.
+  const PoiList valid = {&records[0], &records[2]};
+  EXPECT_EQ(PoiDropQuestion(CountForSave(valid, 0, 0)), "");
+  EXPECT_EQ(PoiSavedText(1, "/data/POI/POI.csv"),
+            "1 POI was saved in the POI file /data/POI/POI.csv.");
+}
+
 }  // namespace
 }  // namespace tessor

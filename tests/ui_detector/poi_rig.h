@@ -12,11 +12,13 @@
 #include "poi/poi_file.h"
 #include "ui/message_seam.h"
 #include "ui/poi_management_dlg.h"
+#include "ui/question_seam.h"
 
 namespace tessor::test {
 
 // A POI page outside the main window, over a POI file the test writes, with a
-// coverage rectangle round Toronto. Message boxes and questions are recorded.
+// coverage rectangle round Toronto. Message boxes and questions are recorded
+// and answered as the test sets.
 class PoiRig {
  public:
   PoiRig() {
@@ -25,6 +27,14 @@ class PoiRig {
       questions.push_back(text);
       return answer;
     };
+    SetQuestionHandler([this](QWidget*, const QString& text) {
+      ok_cancel_questions.push_back(text);
+      return ok_answer;
+    });
+    SetUnsavedHandler([this](QWidget*, const QString& text) {
+      unsaved_questions.push_back(text);
+      return unsaved_answer;
+    });
     page = std::make_unique<CPOIManagementDlg>();
     PoiPageHost host;
     host.connected = [] { return true; };
@@ -42,6 +52,8 @@ class PoiRig {
   ~PoiRig() {
     page.reset();
     SetMessageBoxHandler({});
+    SetQuestionHandler({});
+    SetUnsavedHandler({});
     CPOIManagementDlg::asker() = {};
   }
 
@@ -77,6 +89,10 @@ class PoiRig {
   std::vector<MessageRecord> messages;
   QStringList questions;
   bool answer = false;
+  QStringList ok_cancel_questions;
+  bool ok_answer = true;
+  QStringList unsaved_questions;
+  UnsavedChoice unsaved_answer = UnsavedChoice::kDiscard;
   bool pois_saved = false;
 };
 
