@@ -16,7 +16,6 @@ namespace {
 constexpr const char* kCoverageLabel = "Go to VELD coverage";
 constexpr const char* kPoiLabel = "Go to POI";
 constexpr const char* kDragHint = "Please drag the mark to set the position of your POI.";
-constexpr const char* kLoadFailure = "Can not load Google Map, please check the internet!!";
 // The page's texts are taken at most 127 bytes long.
 constexpr size_t kTextBytes = 127;
 
@@ -99,7 +98,7 @@ std::string EndBlocks() {
              "createMarker(bounds.getCenter(), "
              "0);\n map.addOverlay(marker);\n\t marker.openInfoWindowHtml(\"<br>  %s\");\n}\n}"
              "catch(e){document.write(\"<html><HEAD></HEAD><BODY>%s</BODY></html>\");return ;}}",
-             Text(kDragHint).c_str(), Text(kLoadFailure).c_str()) +
+             Text(kDragHint).c_str(), Text(kMapLoadFailure).c_str()) +
          "        //]]>\n" +
          "        </script>\n    </head>\n    <body onload=\"load();\" "
          "onunload=\"UnloadProcess();\">\n" +

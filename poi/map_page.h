@@ -24,6 +24,10 @@ MapAddresses MapAddressesIn(const std::string& folder);
 // A file URL for an absolute path.
 std::string FileUrl(const std::string& path);
 
+// What the map page and its dialog show when the map cannot be drawn.
+inline constexpr const char* kMapLoadFailure =
+    "Can not load Google Map, please check the internet!!";
+
 inline constexpr const char* kMapKey =
     "TessorOfflineMapKey00000000000000000000000000000000000000000000000000000000000000000v2";
 

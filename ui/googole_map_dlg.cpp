@@ -1,5 +1,6 @@
 #include "ui/googole_map_dlg.h"
 
+#include <QLabel>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
@@ -11,12 +12,19 @@
 #include <cstring>
 #include <memory>
 
+#include "poi/map_page.h"
+
 namespace tessor {
 
 namespace {
 // The page tells the dialog about clicks on its buttons through the console:
 // it needs nothing injected but this listener.
 constexpr const char* kClickPrefix = "tessor-map-click:";
+constexpr const char* kStatePrefix = "tessor-map-state:";
+// Where the page draws its map, in page pixels.
+constexpr const char* kMapRect =
+    "(function () { var m = document.getElementById('map'); if (!m) return [];"
+    "  var r = m.getBoundingClientRect(); return [r.left, r.top, r.width, r.height]; })()";
 constexpr const char* kClickListener =
     "document.addEventListener('click', function (e) {"
     "  var id = e.target && e.target.id;"
@@ -43,6 +51,7 @@ class MapDialogPage : public QWebEnginePage {
                                 const QString&) override {
     if (message.startsWith(kClickPrefix))
       dialog_->ElementClicked(message.mid(int(strlen(kClickPrefix))));
+    if (message.startsWith(kStatePrefix)) dialog_->MapState(message.mid(int(strlen(kStatePrefix))));
   }
 
  private:
@@ -69,6 +78,13 @@ CGoogoleMapDlg::CGoogoleMapDlg(QWidget* parent) : QDialog(parent) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(view_);
+  failure_ = new QLabel(QString::fromUtf8(kMapLoadFailure), this);
+  failure_->setObjectName("mapLoadFailure");
+  failure_->setAlignment(Qt::AlignCenter);
+  failure_->setWordWrap(true);
+  failure_->setAutoFillBackground(true);
+  failure_->setStyleSheet("QLabel { background: white; color: #cc0000; font-weight: bold; }");
+  failure_->hide();
 }
 
 CGoogoleMapDlg::~CGoogoleMapDlg() = default;
@@ -82,6 +98,7 @@ void CGoogoleMapDlg::SetPagePath(const QString& path) {
 void CGoogoleMapDlg::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   reading_ = false;
+  failure_->hide();
   view_->setHtml(kStartPage);
   // The generated page follows once the start page stands.
   const QString path = path_;
@@ -108,6 +125,31 @@ void CGoogoleMapDlg::ElementClicked(const QString& id) {
     reading_ = false;
     accept();
   });
+}
+
+void CGoogoleMapDlg::MapState(const QString& state) {
+  if (!isVisible()) return;
+  if (state == "failed") ShowLoadFailure();
+  if (state == "drawn") failure_->hide();
+}
+
+void CGoogoleMapDlg::ShowLoadFailure() {
+  // Until the page says where its map is, the text covers the top of the view.
+  PlaceFailureText(QRect(0, 0, view_->width(), view_->height() * 2 / 3));
+  failure_->show();
+  failure_->raise();
+  page_->runJavaScript(kMapRect, [this](const QVariant& value) {
+    const QVariantList r = value.toList();
+    if (r.size() != 4) return;
+    const qreal zoom = view_->zoomFactor();
+    const QRectF map(r[0].toDouble() * zoom, r[1].toDouble() * zoom, r[2].toDouble() * zoom,
+                     r[3].toDouble() * zoom);
+    if (!map.isEmpty()) PlaceFailureText(map.toAlignedRect());
+  });
+}
+
+void CGoogoleMapDlg::PlaceFailureText(const QRect& map) {
+  failure_->setGeometry(QRect(view_->mapTo(this, map.topLeft()), map.size()) & rect());
 }
 
 }  // namespace tessor

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QString>
 
+class QLabel;
 class QWebEngineView;
 
 namespace tessor {
@@ -28,16 +29,25 @@ class CGoogoleMapDlg : public QDialog {
   QString latitude_text() const { return latitude_; }
   QString longitude_text() const { return longitude_; }
   QWebEngineView* view() const { return view_; }
+  // The load failure text over the map: shown while the map cannot be drawn.
+  QLabel* failure_text() const { return failure_; }
 
   // A click on a page element, reported by the page.
   void ElementClicked(const QString& id);
+  // The page's map script says whether the map can be drawn: "failed" when its
+  // library is missing or no tile loads, "drawn" once a tile has loaded.
+  void MapState(const QString& state);
 
  protected:
   void showEvent(QShowEvent* event) override;
 
  private:
+  void ShowLoadFailure();
+  void PlaceFailureText(const QRect& map);
+
   QWebEngineView* view_ = nullptr;
   MapDialogPage* page_ = nullptr;
+  QLabel* failure_ = nullptr;
   QString path_;
   QString latitude_;
   QString longitude_;

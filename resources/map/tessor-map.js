@@ -11,8 +11,18 @@
 
 var TESSOR_TILES = 'https://tile.openstreetmap.org/{z}/{x}/{y}.png';
 
+// Tells the window that shows the page whether the map can be drawn: "failed"
+// when the map library is missing or no tile loads, "drawn" once a tile has.
+function TessorMapState(state) {
+  if (TessorMapState.last === state) return;
+  TessorMapState.last = state;
+  console.info('tessor-map-state:' + state);
+}
+
 function GBrowserIsCompatible() {
-  return typeof L !== 'undefined' && typeof L.map === 'function';
+  var present = typeof L !== 'undefined' && typeof L.map === 'function';
+  if (!present) TessorMapState('failed');
+  return present;
 }
 
 function GLatLng(lat, lng) {
@@ -80,7 +90,17 @@ function GMap2(container) {
   this._tiles = L.tileLayer(TESSOR_TILES, {
     maxZoom: 19,
     attribution: '&copy; OpenStreetMap contributors'
-  }).addTo(this._map);
+  });
+  // One tile that loads shows the map works; errors before that mean no map.
+  var drawn = false;
+  this._tiles.on('tileload', function () {
+    drawn = true;
+    TessorMapState('drawn');
+  });
+  this._tiles.on('tileerror', function () {
+    if (!drawn) TessorMapState('failed');
+  });
+  this._tiles.addTo(this._map);
   GMap2._all.push(this);
 }
 GMap2._all = [];
