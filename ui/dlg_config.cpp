@@ -50,7 +50,11 @@ QString ChooseToolFile(QWidget* owner) {
 }
 
 CDlgConfig::CDlgConfig(CDataDownloader& main, QWidget* parent)
-    : QWidget(parent), main_(main), choose_folder_(ChooseFolder), choose_file_(ChooseToolFile) {
+    : QWidget(parent), main_(main), choose_file_(ChooseToolFile) {
+  // The chooser opens on the folder in use, so the user starts among the tracks.
+  choose_folder_ = [this](QWidget* owner, const QString& title) {
+    return ChooseFolder(owner, title, main_.settings.nmea_path);
+  };
   setWindowTitle("Device Configuration");
   BuildControls();
   ConnectHandlers();
