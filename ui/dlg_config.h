@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 
 #include "ui/background_call.h"
@@ -26,6 +27,10 @@ class CDlgConfig : public QWidget {
  public:
   using FolderChooser = std::function<QByteArray(QWidget* owner, const QString& title)>;
   using FileChooser = std::function<QString(QWidget* owner)>;
+
+  // The log intervals the logger takes, by time or by distance.
+  static constexpr uint32_t kIntervalLeast = 1;
+  static constexpr uint32_t kIntervalMost = 60;
 
   explicit CDlgConfig(CDataDownloader& main, QWidget* parent = nullptr);
 

@@ -23,7 +23,9 @@ void CDlgConfig::Box(const QString& text, bool owned) {
 
 // No mode change before the command: the status page is the one that makes it.
 void CDlgConfig::SetConfigClicked() {
-  if (interval_->text().isEmpty()) {
+  // Empty or outside what the logger takes: the hint names the range, nothing is sent.
+  const uint32_t typed = interval_->text().toUInt();
+  if (interval_->text().isEmpty() || typed < kIntervalLeast || typed > kIntervalMost) {
     Box(LoadText(160), true);
     return;
   }

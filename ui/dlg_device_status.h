@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <cstdint>
 #include <memory>
 
 #include "ui/background_call.h"
@@ -30,6 +31,14 @@ class CDlgDeviceStatus : public QWidget {
   // How long the page watches for position sentences after its queries: longer
   // than the one second between a streaming logger's positions.
   static constexpr int kStreamWatchMs = 1200;
+  // The largest log interval the logger takes, by time or by distance.
+  static constexpr uint32_t kIntervalMost = 60;
+  // The job's name as the main window shows it.
+  static constexpr const char* kJobName = "Erase";
+  // Said when the user asks to stop an erase the logger already has.
+  static constexpr const char* kEraseUnstoppable =
+      "The logger is already erasing its log: an erase cannot be stopped once sent. "
+      "Please wait until it has finished.";
 
   explicit CDlgDeviceStatus(CDataDownloader& main, QWidget* parent = nullptr);
   ~CDlgDeviceStatus() override;
@@ -41,6 +50,13 @@ class CDlgDeviceStatus : public QWidget {
   void SetSwitchesClicked();
   void GpsMouseClicked();
   void EraseClicked();
+
+  // An erase started here runs now, from the confirmed question to its end.
+  bool JobRunning() const { return erase_job_; }
+  QString RunningJobText() const { return "an erase is running"; }
+  // The logger cannot be told to stop erasing: the user is told so and the
+  // erase is followed to its end as before.
+  void CancelJob();
 
   bool loading() const { return load_call_.running(); }
   bool device_call_running() const { return op_call_.running(); }
@@ -67,6 +83,12 @@ class CDlgDeviceStatus : public QWidget {
   QPushButton* gps_mouse_button() const { return gps_mouse_button_; }
   CdlgWaitBox* wait_box() const { return wait_box_; }
 
+ signals:
+  // The logger gives no measure of an erase's progress: total is always 0.
+  void jobProgress(const QString& job, qint64 done, qint64 total);
+  // The erase is over; ok false when it was refused or the link went down.
+  void jobEnded(const QString& job, bool ok);
+
  protected:
   void showEvent(QShowEvent* event) override;
 
@@ -86,7 +108,9 @@ class CDlgDeviceStatus : public QWidget {
   void SetDeviceButtonsEnabled(bool enabled);
   void OnDataTypeClicked(int type);
   void OnFullOptionClicked(int option);
-  void RunDeviceCall(std::function<int()> work, std::function<void(int)> done);
+  bool IntervalAccepted();
+  bool RunDeviceCall(std::function<int()> work, std::function<void(int)> done);
+  void EndErase(bool ok);
   void EraseAccepted();
   void EraseTick();
   void EraseFinished();
@@ -101,6 +125,7 @@ class CDlgDeviceStatus : public QWidget {
   CdlgWaitBox* wait_box_ = nullptr;
   QTimer* erase_timer_ = nullptr;
   int erase_ticks_ = 0;
+  bool erase_job_ = false;
   bool gps_mouse_ = false;
 
   QPushButton* erase_ = nullptr;

@@ -113,14 +113,16 @@ void CDlgDeviceStatus::FinishLoad(const LoadResult& r) {
 }
 
 // One device call at a time; the device buttons stay off until it returns.
-void CDlgDeviceStatus::RunDeviceCall(std::function<int()> work, std::function<void(int)> done) {
-  if (op_call_.running() || load_call_.running()) return;
+// False when another call still runs and this one was not started.
+bool CDlgDeviceStatus::RunDeviceCall(std::function<int()> work, std::function<void(int)> done) {
+  if (op_call_.running() || load_call_.running()) return false;
   SetDeviceButtonsEnabled(false);
   op_call_.Run(std::move(work), [this, done = std::move(done)](int result) {
     SetDeviceButtonsEnabled(Connected() && main_.operationRunning == 0 &&
                             engine().ignore_blocks.load());
     done(result);
   });
+  return true;
 }
 
 void CDlgDeviceStatus::QueryFlashClicked() {
@@ -155,16 +157,24 @@ void CDlgDeviceStatus::QueryBatteryClicked() {
                 });
 }
 
-void CDlgDeviceStatus::SetLogConfigClicked() {
-  if (interval_->text().isEmpty()) {
-    QComboBox* type = main_.connection_page()->device_type();
-    if (type->currentIndex() != 0) {
-      Box("Please input interval value.(5~60)", false);
-    } else {
-      Box(LoadText(160));
-    }
-    return;
+// An interval the logger does not take is refused with the page's own hint,
+// before anything is sent or stored.
+bool CDlgDeviceStatus::IntervalAccepted() {
+  // Other device models start their range at 5.
+  const bool other_model = main_.connection_page()->device_type()->currentIndex() != 0;
+  const uint32_t least = other_model ? 5 : 1;
+  const uint32_t interval = interval_->text().toUInt();
+  if (!interval_->text().isEmpty() && interval >= least && interval <= kIntervalMost) return true;
+  if (other_model) {
+    Box("Please input interval value.(5~60)", false);
+  } else {
+    Box(LoadText(160));
   }
+  return false;
+}
+
+void CDlgDeviceStatus::SetLogConfigClicked() {
+  if (!IntervalAccepted()) return;
   if (!Connected()) return;
   const int full = overwrite_->isChecked() ? 0 : 1;
   const int type = data_type_[0]->isChecked() ? 0 : data_type_[1]->isChecked() ? 1 : 2;
@@ -211,14 +221,28 @@ void CDlgDeviceStatus::EraseClicked() {
   if (!Connected() || erase_call_.running()) return;
   if (!AskOkCancel(this, LoadText(kStrCaption), LoadText(168))) return;
   CDeviceEngine& e = engine();
-  RunDeviceCall([&e] { return e.EraseLog(); },
-                [this](int result) {
-                  if (result != kResultOk) {
-                    Box(LoadText(169));
-                    return;
-                  }
-                  EraseAccepted();
-                });
+  const bool started = RunDeviceCall([&e] { return e.EraseLog(); },
+                                     [this](int result) {
+                                       if (result != kResultOk) {
+                                         EndErase(false);
+                                         Box(LoadText(169));
+                                         return;
+                                       }
+                                       EraseAccepted();
+                                     });
+  if (!started) return;
+  erase_job_ = true;
+  emit jobProgress(kJobName, 0, 0);
+}
+
+void CDlgDeviceStatus::CancelJob() {
+  if (erase_job_) Box(kEraseUnstoppable);
+}
+
+void CDlgDeviceStatus::EndErase(bool ok) {
+  if (!erase_job_) return;
+  erase_job_ = false;
+  emit jobEnded(kJobName, ok);
 }
 
 // The erase is over when the device has gone quiet, whenever its first report
@@ -240,6 +264,8 @@ void CDlgDeviceStatus::EraseAccepted() {
 void CDlgDeviceStatus::EraseTick() {
   ++erase_ticks_;
   elapsed_->setText(QString::asprintf("%s %d sec", LoadString(171), erase_ticks_ / 10));
+  // Once a second is enough for the window's elapsed time.
+  if (erase_ticks_ % 10 == 0) emit jobProgress(kJobName, 0, 0);
 }
 
 void CDlgDeviceStatus::EraseFinished() {
@@ -253,6 +279,7 @@ void CDlgDeviceStatus::EraseFinished() {
   } else {
     elapsed_->clear();
   }
+  EndErase(linked);
 }
 
 }  // namespace tessor

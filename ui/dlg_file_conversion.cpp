@@ -155,6 +155,7 @@ CDeviceEngine& CDlgFileConversion::engine() const {
 
 void CDlgFileConversion::LinkDown() {
   timer_->stop();
+  EndJob(false);
   progress_->setRange(0, 100);
   progress_->setValue(0);
   nmea_list_->clear();

@@ -29,6 +29,10 @@ class CDlgFileConversion : public QWidget {
   static constexpr int kTimerMs = 1000;
   // Shown after the file of a track whose header the logger refused.
   static constexpr const char* kSkippedMark = " (skipped)";
+  // The job's name as the main window shows it.
+  static constexpr const char* kJobName = "Track download";
+  // The status line after a download the user stopped.
+  static constexpr const char* kCancelledLine = "Track download cancelled.";
 
   explicit CDlgFileConversion(CDataDownloader& main, QWidget* parent = nullptr);
 
@@ -37,6 +41,14 @@ class CDlgFileConversion : public QWidget {
   void TimerTick();
   // The link went down: no progress and no file list left from it.
   void LinkDown();
+
+  // A track download started here runs now.
+  bool JobRunning() const { return job_running_; }
+  QString RunningJobText() const { return "a track download is running"; }
+  // Asks the download to stop; it ends at its next check and is reported as
+  // cancelled, the track in progress left without a file, the tracks already
+  // finished kept.
+  void CancelJob();
 
   QListWidget* log_list() const { return log_list_; }
   QPushButton* start_button() const { return start_; }
@@ -50,6 +62,12 @@ class CDlgFileConversion : public QWidget {
   QPushButton* photo_button() const { return photo_; }
   bool timer_active() const;
   uint32_t selection_total() const { return total_; }
+
+ signals:
+  // Bytes of the chosen tracks received so far, of their total.
+  void jobProgress(const QString& job, qint64 done, qint64 total);
+  // The download is over; ok only when every chosen track became its file.
+  void jobEnded(const QString& job, bool ok);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -78,6 +96,8 @@ class CDlgFileConversion : public QWidget {
   void ListFinishedFiles(bool over);
   void FinishDownload(bool connected);
   void ShowDisconnected();
+  bool AllTracksWritten() const;
+  void EndJob(bool ok);
   QString FileName(const Pick& pick) const;
   CDeviceEngine& engine() const;
 
@@ -87,6 +107,8 @@ class CDlgFileConversion : public QWidget {
   std::vector<Pick> picks_;
   size_t next_pick_ = 0;
   uint32_t total_ = 0;
+  bool job_running_ = false;
+  bool cancel_asked_ = false;
   std::vector<std::pair<QWidget*, bool>> connection_state_;
 
   QListWidget* log_list_ = nullptr;

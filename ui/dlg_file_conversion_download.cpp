@@ -118,6 +118,16 @@ void CDlgFileConversion::StartClicked() {
   started_.start();
   SetControlsEnabled(false, false, false);
   timer_->start(kTimerMs);
+  job_running_ = true;
+  cancel_asked_ = false;
+  emit jobProgress(kJobName, 0, total_);
+}
+
+void CDlgFileConversion::CancelJob() {
+  if (!job_running_) return;
+  cancel_asked_ = true;
+  // Every loop of the download tests this flag; the track in progress loses its part file.
+  engine().worker_running = false;
 }
 
 void CDlgFileConversion::ShowProgress() {
@@ -128,6 +138,7 @@ void CDlgFileConversion::ShowProgress() {
   percent_->setText(
       QString::asprintf("%02d%%", static_cast<int>(std::min<uint64_t>(percent, 100))));
   received_->setText(QString::asprintf("%08ld", static_cast<long>(got)));
+  if (job_running_) emit jobProgress(kJobName, got, total_);
 }
 
 QString CDlgFileConversion::FileName(const Pick& pick) const {
@@ -186,6 +197,7 @@ void CDlgFileConversion::TimerTick() {
     total_text_->setText(QString::asprintf("%08ld", 0L));
     SetControlsEnabled(false, false, true);
     timer_->stop();
+    EndJob(false);
   }
   if (over) FinishDownload(connected);
 }
@@ -194,8 +206,10 @@ void CDlgFileConversion::FinishDownload(bool connected) {
   timer_->stop();
   if (!connected) {
     ShowDisconnected();
+    EndJob(false);
     return;
   }
+  EndJob(AllTracksWritten());
   SetControlsEnabled(TrackCount() > 0, true, true);
   const float seconds = static_cast<float>(started_.elapsed()) / 1000.0f;
   elapsed_->setText(QString::asprintf("%8f", static_cast<double>(seconds)));
@@ -209,6 +223,20 @@ void CDlgFileConversion::ShowDisconnected() {
   received_->setText("00000000");
   total_text_->setText("00000000");
   percent_->setText("00%");
+}
+
+// Lost, refused, stopped and unwritable tracks all leave the download short.
+bool CDlgFileConversion::AllTracksWritten() const {
+  return engine().tracks_unfinished.load() == 0 && !engine().track_file_failed.load();
+}
+
+// A cancel that came after the last track was written stopped nothing: the
+// download is reported as it ended.
+void CDlgFileConversion::EndJob(bool ok) {
+  if (!job_running_) return;
+  job_running_ = false;
+  if (cancel_asked_ && !ok) main_.connection_page()->AddStatusLine(kCancelledLine, false);
+  emit jobEnded(kJobName, ok);
 }
 
 }  // namespace tessor

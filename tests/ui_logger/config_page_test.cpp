@@ -95,10 +95,10 @@ void ConfigPageTest::IntervalIsSentAsTypedWithoutModeChange() {
   p.by_distance()->setChecked(true);
   QCOMPARE(p.interval_label()->text(), QString("Distance Interval"));
   p.type(1)->setChecked(true);
-  p.interval()->setText("250");
+  p.interval()->setText("45");
   p.SetConfigClicked();
   QTRY_VERIFY_WITH_TIMEOUT(!p.device_call_running(), kDeviceWaitMs);
-  QVERIFY(rig.sim->TranscriptText().find("H $PKVN104,1,250,1,0*") != std::string::npos);
+  QVERIFY(rig.sim->TranscriptText().find("H $PKVN104,1,45,1,0*") != std::string::npos);
   QCOMPARE(SentCount(rig, 113), modes);
   QCOMPARE(rig.messages.size(), size_t{1});
 }
