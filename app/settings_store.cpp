@@ -102,4 +102,15 @@ void WriteShowAllPages(QSettings& store, bool show) {
   store.sync();
 }
 
+QByteArray ReadWindowGeometry(const QSettings& store) {
+  const QVariant value = store.value("Window Geometry");
+  return value.typeId() == QMetaType::QByteArray ? value.toByteArray() : QByteArray();
+}
+
+void WriteWindowGeometry(QSettings& store, const QByteArray& geometry) {
+  if (!store.isWritable()) return;
+  store.setValue("Window Geometry", geometry);
+  store.sync();
+}
+
 }  // namespace tessor

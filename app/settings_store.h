@@ -49,6 +49,11 @@ void WriteComPort(QSettings& store, uint8_t port);
 bool ReadShowAllPages(const QSettings& store);
 void WriteShowAllPages(QSettings& store, bool show);
 
+// The main window's size and position as the toolkit saves them; empty when
+// none was kept. Written when the window goes.
+QByteArray ReadWindowGeometry(const QSettings& store);
+void WriteWindowGeometry(QSettings& store, const QByteArray& geometry);
+
 // Cuts 8-bit text to a byte limit without splitting a character.
 QByteArray CutUtf8(const QByteArray& text, int limit);
 

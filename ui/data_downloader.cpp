@@ -22,6 +22,7 @@
 #include "ui/engine_bridge.h"
 #include "ui/message_seam.h"
 #include "ui/poi_management_dlg.h"
+#include "ui/program_icon.h"
 #include "ui/veld_setting_dlg.h"
 
 namespace tessor {
@@ -30,7 +31,7 @@ CDataDownloader::CDataDownloader(CDeviceEngine& engine, PortDirectory& ports, QS
                                  const QString& title, QWidget* parent)
     : QWidget(parent, Qt::Window), engine_(engine), ports_(ports), store_(store) {
   setWindowTitle(title);
-  setWindowIcon(QIcon(":/icons/tessor.png"));
+  setWindowIcon(ProgramIcon());
   BuildPages();
   Initialise();
 }
@@ -40,6 +41,7 @@ CDataDownloader::~CDataDownloader() {
   engine_.StopAllThreads();
   engine_.SetObserver(nullptr);
   SaveSettings(store_, settings);
+  WriteWindowGeometry(store_, saveGeometry());
   if (tray_ != nullptr) tray_->hide();
   // The pages read the window as they hide: they go while it is still whole,
   // and with the window hidden no page comes into view as another goes.
@@ -73,6 +75,7 @@ void CDataDownloader::BuildPages() {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(6, 6, 6, 12);
   layout->addWidget(sheet_);
+  BuildBars();
 }
 
 void CDataDownloader::Initialise() {
@@ -96,9 +99,12 @@ void CDataDownloader::Initialise() {
   veld_->SetMainWindow(this);
   veld_->Initialise();
   ConnectBridge();
+  WireJobPages();
   BuildWindowMenu();
-  if (ReadShowAllPages(store_)) SetShowAllPages(true);
   resize(560, 470);
+  const QByteArray geometry = ReadWindowGeometry(store_);
+  if (!geometry.isEmpty()) restoreGeometry(geometry);
+  if (ReadShowAllPages(store_)) SetShowAllPages(true);
 }
 
 void CDataDownloader::ConnectBridge() {
@@ -115,6 +121,7 @@ void CDataDownloader::ConnectBridge() {
       bridge_, &CEngineBridge::closeRequest, this,
       [this] {
         close_enabled_ = true;
+        forced_close_ = true;
         close();
       },
       Qt::QueuedConnection);
@@ -146,8 +153,7 @@ void CDataDownloader::ForwardLinkState(bool up) {
 }
 
 void CDataDownloader::closeEvent(QCloseEvent* event) {
-  // While an operation runs the Close item is greyed: the window stays.
-  if (!close_enabled_ || closing_) {
+  if (closing_ || (!forced_close_ && !MayClose())) {
     event->ignore();
     return;
   }

@@ -2,12 +2,17 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 #include "app/settings_store.h"
+#include "ui/progress_meter.h"
 
 class QAction;
 class QDialogButtonBox;
+class QMenuBar;
 class QSettings;
+class QStatusBar;
 class QSystemTrayIcon;
 class QTabWidget;
 
@@ -67,6 +72,11 @@ class CDataDownloader : public QWidget {
   QAction* show_all_action() const { return show_all_action_; }
   QTabWidget* sheet() const { return sheet_; }
   QDialogButtonBox* sheet_buttons() const { return sheet_buttons_; }
+  QMenuBar* menu_bar() const { return menu_bar_; }
+  // The running job's progress line, then its result.
+  QStatusBar* status_bar() const { return status_bar_; }
+  // Tests give the meter a clock they move themselves.
+  void SetProgressClock(ProgressMeter::Clock clock) { meter_ = ProgressMeter(std::move(clock)); }
 
   // The Close item of the system menu: while greyed, the window cannot be closed.
   void SetCloseEnabled(bool enabled) { close_enabled_ = enabled; }
@@ -103,7 +113,24 @@ class CDataDownloader : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // A page that runs long jobs, seen through the calls the window needs.
+  struct JobPage {
+    std::function<bool()> running;
+    std::function<QString()> why;
+    std::function<void()> cancel;
+  };
+
   void BuildPages();
+  void BuildBars();
+  template <typename JobPageT>
+  void WireJobPage(JobPageT* page);
+  void WireJobPages();
+  void OnJobProgress(const QString& job, qint64 done, qint64 total);
+  void OnJobEnded(const QString& job, bool ok);
+  // False after saying why the window stays (and cancelling a job when asked).
+  bool MayClose();
+  // Widens the window so every tab shows without scroll arrows; never narrows.
+  void FitAllTabs();
   void Initialise();
   void ConnectBridge();
   void MinimiseToTray();
@@ -122,6 +149,14 @@ class CDataDownloader : public QWidget {
   bool close_enabled_ = true;
   bool tray_available_ = false;
   bool closing_ = false;
+  // The engine asked for the close: nothing can go on, so nothing is asked.
+  bool forced_close_ = false;
+  QMenuBar* menu_bar_ = nullptr;
+  QStatusBar* status_bar_ = nullptr;
+  ProgressMeter meter_;
+  std::vector<JobPage> job_pages_;
+  // The user cancelled the running job from Close: its end reads as cancelled.
+  bool cancel_requested_ = false;
   bool show_all_pages_ = false;
   QAction* show_all_action_ = nullptr;
 

@@ -2,9 +2,14 @@
 // when the user asks for them. Off unless chosen, so the window keeps its three tabs.
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QLayout>
 #include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
+#include <algorithm>
 
 #include "app/settings_store.h"
 #include "ui/alert_setting_dlg.h"
@@ -53,6 +58,9 @@ void CDataDownloader::BuildWindowMenu() {
     SetShowAllPages(on);
     WriteShowAllPages(store_, on);
   });
+  // Where a new user looks first; the tab bar's menu stays for those who know it.
+  QMenu* view = menu_bar_->addMenu("&View");
+  view->addAction(show_all_action_);
   QTabBar* bar = sheet_->tabBar();
   bar->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(bar, &QTabBar::customContextMenuRequested, this,
@@ -88,6 +96,19 @@ void CDataDownloader::SetShowAllPages(bool show) {
       page->setHidden(true);
     }
   }
+  // "Download DB" reads the image back for a check: shown with the other kept parts.
+  connection_->SetDownloadVisible(show);
+  if (show) FitAllTabs();
+}
+
+void CDataDownloader::FitAllTabs() {
+  // What the window has around the tab bar: its margins and the sheet's frame.
+  const int around = layout()->contentsMargins().left() + layout()->contentsMargins().right() +
+                     2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 8;
+  int wanted = sheet_->tabBar()->sizeHint().width() + around;
+  if (const QScreen* where = screen())
+    wanted = std::min(wanted, where->availableGeometry().width());
+  if (width() < wanted) resize(wanted, height());
 }
 
 }  // namespace tessor

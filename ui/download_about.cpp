@@ -6,13 +6,14 @@
 
 #include "app/shell.h"
 #include "engine/string_table.h"
+#include "ui/program_icon.h"
 
 namespace tessor {
 
 CDownloadAbout::CDownloadAbout(QWidget* parent) : QWidget(parent) {
   setWindowTitle("About");
   icon_ = new QLabel(this);
-  icon_->setPixmap(QIcon(":/icons/tessor.png").pixmap(48, 48));
+  icon_->setPixmap(ProgramIcon().pixmap(48, 48));
   program_text_ = new QLabel(this);
   series_text_ = new QLabel(this);
   auto* grid = new QGridLayout(this);

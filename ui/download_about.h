@@ -13,6 +13,7 @@ class CDownloadAbout : public QWidget {
  public:
   explicit CDownloadAbout(QWidget* parent = nullptr);
 
+  QLabel* icon() const { return icon_; }
   QLabel* program_text() const { return program_text_; }
   QLabel* series_text() const { return series_text_; }
   // The program text: the caption, then two blanks and "V" with the version.

@@ -8,6 +8,7 @@
 #include "engine/device_engine.h"
 #include "ui/data_downloader.h"
 #include "ui/message_seam.h"
+#include "ui/program_icon.h"
 #include "ui/second_start.h"
 
 namespace tessor {
@@ -19,7 +20,7 @@ void SetProgramNames() {
 
 CKorvelApp::CKorvelApp(int& argc, char** argv) : QApplication(argc, argv) {
   SetProgramNames();
-  setWindowIcon(QIcon(":/icons/tessor.png"));
+  setWindowIcon(ProgramIcon());
   // The window goes to the tray when minimised; the program ends when it closes.
   setQuitOnLastWindowClosed(false);
 }

@@ -94,6 +94,10 @@ void MainWindowTest::CloseIsRefusedWhileGreyedAndAsksForResetAfterAConnect() {
   w.SetCloseEnabled(false);
   QVERIFY(!w.close());
   QVERIFY(w.isVisible());
+  // The refusal is said, not silent.
+  QCOMPARE(rig.messages.size(), size_t{1});
+  QVERIFY(rig.messages[0].text.startsWith("The window cannot close while the device is busy"));
+  rig.messages.clear();
   w.SetCloseEnabled(true);
   QVERIFY(w.close());
   QVERIFY2(rig.messages.empty(), "no connection was started: no reset message");
