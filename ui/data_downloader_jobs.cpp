@@ -12,6 +12,7 @@
 #include "ui/dlg_device_status.h"
 #include "ui/dlg_file_conversion.h"
 #include "ui/message_seam.h"
+#include "ui/poi_management_dlg.h"
 #include "ui/question_seam.h"
 
 namespace tessor {
@@ -79,7 +80,8 @@ bool CDataDownloader::MayClose() {
                 "done.");
     return false;
   }
-  return true;
+  // POI edits not yet saved are asked about before the window takes them away.
+  return poi_ == nullptr || poi_->ConfirmDropEdits();
 }
 
 }  // namespace tessor

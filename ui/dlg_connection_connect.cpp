@@ -46,6 +46,9 @@ void CDlgConnection::ConnectClicked() {
   if (call_.running()) return;
   connect_attempted_ = true;
   if (connected_) {
+    // A disconnect empties the POI list: edits not yet saved are asked about first.
+    if (main_ != nullptr && main_->poi_page() != nullptr && !main_->poi_page()->ConfirmDropEdits())
+      return;
     BeginDisconnect(false);
     return;
   }

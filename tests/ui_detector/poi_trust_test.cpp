@@ -151,9 +151,9 @@ void PoiTrustTest::ResetAsksAboutUnsavedEdits() {
 }
 
 // The device goes away with edits on the page: the user is asked, and Save keeps them.
-void PoiTrustTest::DisconnectAsksAboutUnsavedEdits() {
-  UiRig rig;
-  ConnectRig(rig);
+namespace {
+// Loads one valid POI from the connected device's coverage and edits its comment.
+void LoadOneEditedPoi(UiRig& rig) {
   CPOIManagementDlg& page = *rig.window->poi_page();
   {
     // One POI in the middle of the device's database, so it is valid and saved.
@@ -172,6 +172,15 @@ void PoiTrustTest::DisconnectAsksAboutUnsavedEdits() {
   page.cell_editor()->editor()->setText("edited before the disconnect");
   page.cell_editor()->Commit();
   QVERIFY(page.has_unsaved_edits());
+}
+}  // namespace
+
+void PoiTrustTest::DisconnectAsksAboutUnsavedEdits() {
+  UiRig rig;
+  ConnectRig(rig);
+  LoadOneEditedPoi(rig);
+  if (QTest::currentTestFailed()) return;
+  CPOIManagementDlg& page = *rig.window->poi_page();
   QStringList asked;
   const UnsavedHandler previous = SetUnsavedHandler([&asked](QWidget*, const QString& text) {
     asked << text;
@@ -191,6 +200,35 @@ void PoiTrustTest::DisconnectAsksAboutUnsavedEdits() {
   const QByteArray text = file.readAll();
   QVERIFY2(text.endsWith(",0,70.000000,0,edited before the disconnect\r\n"), text.constData());
   QCOMPARE(text.count("\r\n"), 2);
+}
+
+// Cancel at the question keeps what it guards: the link stays up when the
+// user pressed Disconnect, and the window stays open when the user closed it.
+void PoiTrustTest::CancelKeepsTheLinkAndTheWindow() {
+  UiRig rig;
+  ConnectRig(rig);
+  LoadOneEditedPoi(rig);
+  if (QTest::currentTestFailed()) return;
+  CPOIManagementDlg& page = *rig.window->poi_page();
+  int asked = 0;
+  const UnsavedHandler previous = SetUnsavedHandler([&asked](QWidget*, const QString&) {
+    ++asked;
+    return UnsavedChoice::kCancel;
+  });
+  rig.page().ConnectClicked();
+  QCOMPARE(asked, 1);
+  QVERIFY(!rig.page().device_call_running());
+  QCOMPARE(int(rig.window->connected), 1);
+  QCOMPARE(page.list()->rowCount(), 1);
+  rig.window->show();
+  QVERIFY(!rig.window->close());
+  QCOMPARE(asked, 2);
+  QVERIFY(rig.window->isVisible());
+  QVERIFY(page.has_unsaved_edits());
+  // No real box may open while the rig takes the window down.
+  SetUnsavedHandler([](QWidget*, const QString&) { return UnsavedChoice::kDiscard; });
+  rig.window.reset();
+  SetUnsavedHandler(previous);
 }
 
 // Every status text fits its column, and the column stays inside the list, at

@@ -14,6 +14,7 @@ class PoiTrustTest : public QObject {
   void LoadAsksAboutUnsavedEdits();
   void ResetAsksAboutUnsavedEdits();
   void DisconnectAsksAboutUnsavedEdits();
+  void CancelKeepsTheLinkAndTheWindow();
   void StatusTextsFitTheirColumn();
 };
 
