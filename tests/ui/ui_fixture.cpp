@@ -108,4 +108,15 @@ std::vector<uint8_t> UiRig::MakeImage(size_t points) {
   return MakeTestImage(points);
 }
 
+devsim::Scenario UiRig::SlowDevice() {
+  devsim::Scenario s;
+  s.erase_reports_ms = 300;
+  s.variant.latency_ms = 20;
+  return s;
+}
+
+std::vector<uint8_t> UiRig::LargeImage() {
+  return MakeImage(1600);
+}
+
 }  // namespace tessor::test

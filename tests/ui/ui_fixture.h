@@ -45,6 +45,11 @@ class UiRig {
   // Index of the first message box starting with the text, -1 when none.
   int MessageIndex(const QString& starting_with) const;
   static std::vector<uint8_t> MakeImage(size_t points);
+  // Every answer comes a little late, so that a long upload can be watched,
+  // cut or cancelled halfway.
+  static devsim::Scenario SlowDevice();
+  // About 200 blocks of 128 bytes.
+  static std::vector<uint8_t> LargeImage();
 
   CDlgConnection& page() { return *window->connection_page(); }
   QSettings& store() { return *store_; }

@@ -20,20 +20,6 @@ const QString kIdentical = "They are Identical !!";
 const QString kUpload = "Upload";
 const QString kDownload = "Database download";
 
-// Every answer comes a little late, so that an upload of many blocks runs long
-// enough to be cut or cancelled halfway.
-devsim::Scenario SlowDevice() {
-  devsim::Scenario s;
-  s.erase_reports_ms = 300;
-  s.variant.latency_ms = 20;
-  return s;
-}
-
-// About 200 blocks of 128 bytes.
-std::vector<uint8_t> LargeImage() {
-  return UiRig::MakeImage(1600);
-}
-
 // The forced disconnect after a job has run to its end.
 bool Disconnected(UiRig& rig) {
   return !rig.page().connected() && !rig.page().device_call_running() &&
@@ -49,12 +35,12 @@ void WriteUploadedCopy(const std::vector<uint8_t>& bytes) {
 
 void UploadResultTest::DeviceLostMidUploadShowsTheFailureAndKeepsTheList() {
   UiRig rig;
-  rig.StartDevice(SlowDevice());
+  rig.StartDevice(UiRig::SlowDevice());
   rig.Open();
   CDlgConnection& p = rig.page();
   rig.ConnectAndSettle();
   QSignalSpy ended(&p, &CDlgConnection::jobEnded);
-  rig.StartUpload(LargeImage());
+  rig.StartUpload(UiRig::LargeImage());
   QTRY_VERIFY_WITH_TIMEOUT(p.progress()->value() >= 21, kDeviceWaitMs);
   QVERIFY(p.JobRunning());
   rig.sim.reset();  // the device is gone, as when it is unplugged
@@ -125,12 +111,12 @@ void UploadResultTest::FinishedUploadSaysSizeAndTimeBeforeTheReset() {
 
 void UploadResultTest::CancelStopsTheUploadAndSaysSo() {
   UiRig rig;
-  rig.StartDevice(SlowDevice());
+  rig.StartDevice(UiRig::SlowDevice());
   rig.Open();
   CDlgConnection& p = rig.page();
   rig.ConnectAndSettle();
   QSignalSpy ended(&p, &CDlgConnection::jobEnded);
-  const std::vector<uint8_t> image = LargeImage();
+  const std::vector<uint8_t> image = UiRig::LargeImage();
   rig.StartUpload(image);
   QTRY_VERIFY_WITH_TIMEOUT(p.progress()->value() >= 10, kDeviceWaitMs);
   QCOMPARE(p.RunningJobText(), QString("an upload is running"));

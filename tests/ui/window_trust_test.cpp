@@ -27,19 +27,6 @@ namespace {
 
 const QString kCaption = "Zevev Iruded Evezozoz Izidavo";
 
-// Every answer comes a little late, so that an upload runs for seconds.
-devsim::Scenario SlowDevice() {
-  devsim::Scenario s;
-  s.erase_reports_ms = 300;
-  s.variant.latency_ms = 20;
-  return s;
-}
-
-// About 200 blocks of 128 bytes.
-std::vector<uint8_t> LargeImage() {
-  return UiRig::MakeImage(1600);
-}
-
 // Answers the OK/Cancel questions with `answer` and records their texts.
 class Questions {
  public:
@@ -182,7 +169,7 @@ void WindowTrustTest::StatusBarAndTrayFollowEveryJobPage() {
 
 void WindowTrustTest::UploadShowsBytesRateAndTimeLeftThenTheResult() {
   UiRig rig;
-  rig.StartDevice(SlowDevice());
+  rig.StartDevice(UiRig::SlowDevice());
   CDataDownloader& w = rig.Open();
   rig.ConnectAndSettle();
   QStringList lines;
@@ -191,7 +178,7 @@ void WindowTrustTest::UploadShowsBytesRateAndTimeLeftThenTheResult() {
     lines << line;
     tips << w.tray()->toolTip();
   });
-  rig.StartUpload(LargeImage());
+  rig.StartUpload(UiRig::LargeImage());
   QTRY_VERIFY_WITH_TIMEOUT(!lines.isEmpty() && lines.last().startsWith("Upload finished: "),
                            kDeviceWaitMs);
   QVERIFY2(AnyMatches(lines, R"(^Upload: \d+ of 2\d KB \(\d+ %\), [\d.]+ (bytes|KB)/s, .+ left$)"),
@@ -203,12 +190,12 @@ void WindowTrustTest::UploadShowsBytesRateAndTimeLeftThenTheResult() {
 
 void WindowTrustTest::CloseDuringAnUploadSaysWhyAndCancelStopsIt() {
   UiRig rig;
-  rig.StartDevice(SlowDevice());
+  rig.StartDevice(UiRig::SlowDevice());
   CDataDownloader& w = rig.Open();
   rig.ConnectAndSettle();
   Questions questions;
   QSignalSpy ended(w.connection_page(), &CDlgConnection::jobEnded);
-  rig.StartUpload(LargeImage());
+  rig.StartUpload(UiRig::LargeImage());
   QTRY_VERIFY_WITH_TIMEOUT(rig.page().progress()->value() >= 5, kDeviceWaitMs);
 
   // Cancel in the question lets the upload go on.
@@ -227,7 +214,7 @@ void WindowTrustTest::CloseDuringAnUploadSaysWhyAndCancelStopsIt() {
   QVERIFY(w.isVisible());
   QVERIFY2(w.status_bar()->currentMessage().startsWith("Upload cancelled after "),
            qPrintable(w.status_bar()->currentMessage()));
-  QVERIFY(rig.sim->DatabaseDump() != LargeImage());
+  QVERIFY(rig.sim->DatabaseDump() != UiRig::LargeImage());
 }
 
 void WindowTrustTest::ShowAllPagesFromTheViewMenuShowsDownloadAndEveryTab() {
