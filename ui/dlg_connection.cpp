@@ -226,4 +226,9 @@ void CDlgConnection::Box(const QString& text, const QString& caption) {
   ShowMessage(this, caption.isEmpty() ? caption_ : caption, text);
 }
 
+// A job that failed looks different from one that finished, at a glance.
+void CDlgConnection::FailureBox(const QString& text) {
+  ShowMessage(this, caption_, text, QMessageBox::Warning);
+}
+
 }  // namespace tessor

@@ -137,6 +137,7 @@ class CDlgConnection : public QWidget {
   void SetMainBusy(bool busy);
   void SetCloseEnabled(bool enabled);
   void Box(const QString& text, const QString& caption = {});
+  void FailureBox(const QString& text);
   QTimer* Timer(int timer) const;
 
   CDeviceEngine& engine_;

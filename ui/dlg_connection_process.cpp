@@ -225,7 +225,7 @@ void CDlgConnection::EndUpload(bool reset_asked) {
   } else if (reset_asked) {
     // Three missed blocks come with the engine's own box; a lost link or an
     // unacknowledged mode with none.
-    Box(kUploadFailed);
+    FailureBox(kUploadFailed);
   }
   if (!engine_.link_flag.load()) ForcedDisconnect();
 }
@@ -244,7 +244,7 @@ void CDlgConnection::EndDownload(bool whole) {
   if (cancelled) {
     AddStatusLine("Database download cancelled.", false);
   } else {
-    Box(kDownloadFailed);
+    FailureBox(kDownloadFailed);
   }
   if (!engine_.link_flag.load()) ForcedDisconnect();
 }
@@ -253,7 +253,7 @@ void CDlgConnection::EndDownload(bool whole) {
 // last status line, which must not go unseen behind the reset box.
 void CDlgConnection::ShowDownloadVerdict() {
   const QString last = ToWide(engine_.last_status_line());
-  if (last.contains("not identical")) Box(last);
+  if (last.contains("not identical")) FailureBox(last);
 }
 
 void CDlgConnection::OnNotification(int id, qint64 first, qint64 second) {

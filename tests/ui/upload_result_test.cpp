@@ -46,6 +46,8 @@ void UploadResultTest::DeviceLostMidUploadShowsTheFailureAndKeepsTheList() {
   rig.sim.reset();  // the device is gone, as when it is unplugged
 
   QTRY_VERIFY_WITH_TIMEOUT(rig.HasMessage(kUploadFailed), kDeviceWaitMs);
+  // A failure is told apart from a finished job by its icon too.
+  QCOMPARE(rig.messages[rig.MessageIndex(kUploadFailed)].icon, QMessageBox::Warning);
   QTRY_VERIFY_WITH_TIMEOUT(Disconnected(rig), kDeviceWaitMs);
   QVERIFY(!rig.HasMessage(kReset));
   QCOMPARE(rig.MessageIndex("The database was uploaded"), -1);
@@ -202,6 +204,7 @@ void UploadResultTest::FailedDownloadIsNeverShownAsIdentical() {
   QCOMPARE(ended[0][0].toString(), kDownload);
   QVERIFY(!ended[0][1].toBool());
   QVERIFY(rig.HasMessage(kDownloadFailed));
+  QCOMPARE(rig.messages[rig.MessageIndex(kDownloadFailed)].icon, QMessageBox::Warning);
   QVERIFY(!rig.HasMessage(kIdentical));
   QVERIFY(!rig.HasMessage(kReset));
   QVERIFY(rig.HasLine("Download DB Header...Failure"));
