@@ -1,0 +1,1 @@
+// A transport that records what passes through it: see recording_transport.h.

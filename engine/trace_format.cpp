@@ -1,0 +1,1 @@
+// The trace file format: see trace_format.h.
