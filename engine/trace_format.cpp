@@ -124,8 +124,10 @@ bool ParseLine(std::string_view text, Line* line) {
   return true;
 }
 
-bool ParseTrace(std::string_view text, std::vector<Line>* lines, std::string* error) {
+bool ParseTrace(std::string_view text, std::vector<Line>* lines, std::string* error,
+                std::vector<size_t>* numbers) {
   lines->clear();
+  if (numbers != nullptr) numbers->clear();
   size_t number = 0;
   while (!text.empty()) {
     const size_t end = text.find('\n');
@@ -145,6 +147,7 @@ bool ParseTrace(std::string_view text, std::vector<Line>* lines, std::string* er
       return false;
     }
     lines->push_back(std::move(line));
+    if (numbers != nullptr) numbers->push_back(number);
   }
   if (number == 0) {
     *error = "not a trace: the file is empty";
@@ -153,7 +156,8 @@ bool ParseTrace(std::string_view text, std::vector<Line>* lines, std::string* er
   return true;
 }
 
-bool ReadTrace(const std::string& path, std::vector<Line>* lines, std::string* error) {
+bool ReadTrace(const std::string& path, std::vector<Line>* lines, std::string* error,
+               std::vector<size_t>* numbers) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     *error = "cannot read " + path + ": " + std::strerror(errno);
@@ -165,7 +169,7 @@ bool ReadTrace(const std::string& path, std::vector<Line>* lines, std::string* e
     *error = "cannot read " + path;
     return false;
   }
-  if (!ParseTrace(text.str(), lines, error)) {
+  if (!ParseTrace(text.str(), lines, error, numbers)) {
     *error = path + ": " + *error;
     return false;
   }

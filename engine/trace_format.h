@@ -34,9 +34,13 @@ std::string FormatLine(const Line& line);
 bool ParseLine(std::string_view text, Line* line);
 // Reads a whole trace, comments left out; false with a message naming the
 // first bad line number, or the file when it cannot be read or lacks kHeader.
-bool ReadTrace(const std::string& path, std::vector<Line>* lines, std::string* error);
+// NUMBERS, when given, receives each line's number in the file (from 1), so
+// messages can point into it.
+bool ReadTrace(const std::string& path, std::vector<Line>* lines, std::string* error,
+               std::vector<size_t>* numbers = nullptr);
 // The same for a trace already in memory (the simulator's in-process transcript).
-bool ParseTrace(std::string_view text, std::vector<Line>* lines, std::string* error);
+bool ParseTrace(std::string_view text, std::vector<Line>* lines, std::string* error,
+                std::vector<size_t>* numbers = nullptr);
 
 // Writes a trace while the session runs: to PATH + ".part", each line flushed
 // as it is recorded, renamed to PATH by Close(), so a crash leaves a readable

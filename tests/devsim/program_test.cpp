@@ -12,6 +12,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "engine/framing.h"
+#include "engine/trace_format.h"
 #include "sim_client.h"
 
 extern char** environ;
@@ -52,6 +54,9 @@ class ProgramTest : public ::testing::Test {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_addclose(&actions, out[0]);
+    const std::string errors = (dir_ / "stderr.txt").string();
+    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
     args.insert(args.begin(), TESSOR_DEVSIM_PROGRAM);
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
@@ -110,7 +115,12 @@ TEST_F(ProgramTest, ServesAScenarioAndWritesDumpsOnSigterm) {
   const std::string transcript = ReadAll(dir_ / "transcript.txt");
   EXPECT_THAT(transcript, HasSubstr(" H $PKVN101,0*2F\\r\\n\n"));
   EXPECT_THAT(transcript, HasSubstr(" D $LOG101,70314,0,2,0*"));
-  EXPECT_THAT(transcript, HasSubstr("bad checksum commands: 0"));
+  // The trace format, so the file decodes and replays like a recorded session.
+  EXPECT_EQ(transcript.rfind("# tessor trace 1\n", 0), 0u);
+  EXPECT_THAT(transcript, ::testing::EndsWith("\n# bad checksum commands: 0\n"));
+  std::vector<trace::Line> lines;
+  std::string error;
+  EXPECT_TRUE(trace::ReadTrace((dir_ / "transcript.txt").string(), &lines, &error)) << error;
   EXPECT_FALSE(fs::is_symlink(fs::symlink_status(dir_ / "port")));
 }
 
@@ -135,6 +145,64 @@ TEST_F(ProgramTest, RefusesABadScenario) {
   std::ofstream(dir_ / "s.json") << "[1, 2]";
   EXPECT_EQ(Start({"--scenario", (dir_ / "s.json").string()}), "");
   EXPECT_EQ(WaitExit(milliseconds(30000)), 1);
+}
+
+// A hand-made trace: the name query answered, then a track header query.
+std::string ReplayTrace() {
+  const auto line = [](long long ms, trace::Direction d, std::string_view text) {
+    return trace::FormatLine({ms, d, FramedSentence(text)});
+  };
+  return std::string(trace::kHeader) + "\n       0 ! open /dev/ttyUSB0\n" +
+         line(10, trace::Direction::kHost, "$PKVN111") +
+         line(25, trace::Direction::kDevice, "$LOG111,5,Bench") +
+         line(40, trace::Direction::kHost, "$PKVN101,0") +
+         line(52, trace::Direction::kDevice, "$LOG101,70314,0,2,0");
+}
+
+TEST_F(ProgramTest, ReplayAnswersTheHostFromTheTraceAndEndsWithOnce) {
+  std::ofstream(dir_ / "t.trace") << ReplayTrace();
+  const std::string path = Start(
+      {"--replay", (dir_ / "t.trace").string(), "--once", "--link", (dir_ / "port").string()});
+  ASSERT_THAT(path, ::testing::StartsWith("/dev/pts/"));
+  {
+    SimClient client(path);
+    ASSERT_TRUE(client.is_open());
+    EXPECT_EQ(client.Ask("$PKVN111")->text, "$LOG111,5,Bench");
+    EXPECT_EQ(client.Ask("$PKVN101,0")->text, "$LOG101,70314,0,2,0");
+  }
+  EXPECT_EQ(WaitExit(milliseconds(30000)), 0) << ReadAll(dir_ / "stderr.txt");
+}
+
+TEST_F(ProgramTest, ReplayNamesTheSentenceWhereTheHostLeavesTheTrace) {
+  std::ofstream(dir_ / "t.trace") << ReplayTrace();
+  const std::string path = Start({"--replay", (dir_ / "t.trace").string(), "--once", "--no-pace",
+                                  "--link", (dir_ / "port").string()});
+  ASSERT_FALSE(path.empty());
+  {
+    SimClient client(path);
+    ASSERT_TRUE(client.is_open());
+    EXPECT_EQ(client.Ask("$PKVN111")->text, "$LOG111,5,Bench");
+    client.Send("$PKVN101,1");
+    // Nothing is answered after the divergence; the message says why.
+    for (int i = 0; i < 1500 && ReadAll(dir_ / "stderr.txt").empty(); ++i) usleep(20000);
+    EXPECT_FALSE(client.Next(milliseconds(300)).has_value());
+  }
+  EXPECT_EQ(WaitExit(milliseconds(30000)), 1);
+  const std::string errors = ReadAll(dir_ / "stderr.txt");
+  EXPECT_THAT(errors, HasSubstr("trace line 5"));
+  EXPECT_THAT(errors, HasSubstr("\"" + trace::Escape(FramedSentence("$PKVN101,0")) + "\""));
+  EXPECT_THAT(errors, HasSubstr("\"" + trace::Escape(FramedSentence("$PKVN101,1")) + "\""));
+}
+
+TEST_F(ProgramTest, ReplayRefusesABrokenTraceAndOptionsItCannotHonour) {
+  std::ofstream(dir_ / "t.trace") << "# tessor trace 1\n      10 H ok\n  garbage\n";
+  EXPECT_EQ(Start({"--replay", (dir_ / "t.trace").string()}), "");
+  EXPECT_EQ(WaitExit(milliseconds(30000)), 1);
+  EXPECT_THAT(ReadAll(dir_ / "stderr.txt"), HasSubstr("line 3"));
+
+  std::ofstream(dir_ / "t.trace", std::ios::trunc) << ReplayTrace();
+  EXPECT_EQ(Start({"--replay", (dir_ / "t.trace").string(), "--dump-db", "x.bin"}), "");
+  EXPECT_EQ(WaitExit(milliseconds(30000)), 2);
 }
 
 }  // namespace

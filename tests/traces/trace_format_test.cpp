@@ -90,13 +90,15 @@ TEST(TraceLineTest, RefusesMalformedLines) {
 
 TEST(TraceFileTest, SkipsCommentsAndNeedsTheHeader) {
   std::vector<Line> lines;
+  std::vector<size_t> numbers;
   std::string error;
   ASSERT_TRUE(
       ParseTrace("# tessor trace 1\n       0 ! open x\n# a comment\n\n"
                  "       4 H a\\r\\n\n# bad checksum commands: 0\n",
-                 &lines, &error))
+                 &lines, &error, &numbers))
       << error;
   ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(numbers, (std::vector<size_t>{2, 5}));
   EXPECT_EQ(lines[1].bytes, "a\r\n");
 
   EXPECT_FALSE(ParseTrace("       0 ! open x\n", &lines, &error));

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "tools/devsim/pty.h"
+#include "tools/devsim/replay.h"
 #include "tools/devsim/scenario.h"
 #include "tools/devsim/simulator.h"
 
@@ -21,7 +22,7 @@ namespace fs = std::filesystem;
 using namespace tessor::devsim;
 
 struct CommandLine {
-  std::optional<fs::path> scenario, link, dump_db, dump_log, transcript;
+  std::optional<fs::path> scenario, link, dump_db, dump_log, transcript, replay;
   bool pace = true;
   bool once = false;
   bool help = false;
@@ -29,7 +30,8 @@ struct CommandLine {
 
 constexpr const char* kUsage =
     "usage: tessor-devsim [--scenario FILE.json] [--link PATH] [--no-pace] [--once]\n"
-    "                     [--dump-db FILE] [--dump-log FILE] [--transcript FILE]\n";
+    "                     [--dump-db FILE] [--dump-log FILE] [--transcript FILE]\n"
+    "       tessor-devsim --replay TRACE [--link PATH] [--no-pace] [--once]\n";
 
 constexpr const char* kOptions =
     "A simulated detector/logger on a pseudo-terminal; prints the port's path first.\n"
@@ -42,6 +44,9 @@ constexpr const char* kOptions =
     "  --dump-db FILE        on exit, write the database memory\n"
     "  --dump-log FILE       on exit, write the log memory\n"
     "  --transcript FILE     on exit, write both directions with millisecond times\n"
+    "                        (the trace format)\n"
+    "  --replay TRACE        play the device's side of a recorded trace instead;\n"
+    "                        --no-pace drops its recorded delays\n"
     "  -h, --help            print this help and exit\n"
     "Runs until SIGINT or SIGTERM.\n";
 
@@ -65,6 +70,8 @@ std::optional<CommandLine> ParseArguments(int argc, char** argv) {
       ok = value(c.dump_log);
     else if (arg == "--transcript")
       ok = value(c.transcript);
+    else if (arg == "--replay")
+      ok = value(c.replay);
     else if (arg == "--no-pace")
       c.pace = false;
     else if (arg == "--once")
@@ -75,6 +82,8 @@ std::optional<CommandLine> ParseArguments(int argc, char** argv) {
       ok = false;
     if (!ok) return std::nullopt;
   }
+  // A replay has no device model: nothing to load or dump.
+  if (c.replay && (c.scenario || c.dump_db || c.dump_log || c.transcript)) return std::nullopt;
   return c;
 }
 
@@ -110,11 +119,34 @@ std::string AsText(const std::vector<uint8_t>& bytes) {
 }
 
 // Serves until SIGINT or SIGTERM, or until the simulator ends by itself.
-void Serve(Simulator& simulator, const sigset_t& signals) {
+template <typename Server>
+void Serve(Server& server, const sigset_t& signals) {
   const timespec tick{0, 100'000'000};
-  while (!simulator.WaitFinished(std::chrono::milliseconds(0))) {
+  while (!server.WaitFinished(std::chrono::milliseconds(0))) {
     if (sigtimedwait(&signals, nullptr, &tick) > 0) return;
   }
+}
+
+// Exit status 1 when the host left the trace or, with --once, closed the port
+// before its end: a replay that did not run through is no success.
+int Replay(const CommandLine& args, ReplayScript script, const PtyEnds& pty,
+           const sigset_t& signals) {
+  ReplayOptions options;
+  options.pace = args.pace;
+  options.once = args.once;
+  options.on_divergence = [](const std::string& message) {
+    std::cerr << "tessor-devsim: " << message << std::endl;
+  };
+  Replayer replayer(pty.master, std::move(script), options);
+  replayer.Start();
+  Serve(replayer, signals);
+  replayer.Stop();
+  if (!replayer.divergence().empty()) return 1;
+  if (args.once && !replayer.complete()) {
+    std::cerr << "tessor-devsim: the host closed the port before the trace's end\n";
+    return 1;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -136,6 +168,12 @@ int main(int argc, char** argv) {
     std::cerr << "tessor-devsim: " << e.what() << "\n";
     return 1;
   }
+  ReplayScript script;
+  std::string error;
+  if (args->replay && !LoadReplayScript(args->replay->string(), &script, &error)) {
+    std::cerr << "tessor-devsim: " << error << "\n";
+    return 1;
+  }
   // The signals are taken synchronously; the serving thread inherits the mask.
   sigset_t signals;
   sigemptyset(&signals);
@@ -153,6 +191,12 @@ int main(int argc, char** argv) {
   const bool linked = MakeLink(link, pty->slave_path);
   std::cout << pty->slave_path << std::endl;
 
+  if (args->replay) {
+    const int status = Replay(*args, std::move(script), *pty, signals);
+    std::error_code ec;
+    if (linked) fs::remove(link, ec);
+    return status;
+  }
   Simulator simulator(pty->master, scenario, SimulatorOptions{args->pace, args->once});
   simulator.Start();
   Serve(simulator, signals);

@@ -46,6 +46,7 @@ class Simulator {
   std::vector<uint8_t> DatabaseDump() const;
   std::vector<uint8_t> LogDump() const;
   std::string TranscriptText() const { return transcript_.Text(); }
+  std::vector<trace::Line> TranscriptLines() const { return transcript_.Lines(); }
   uint32_t bad_checksums() const { return transcript_.bad_checksums(); }
   // Keeps the device busy with its long work until released: track requests
   // are answered with the busy report and an erase under way goes on. Lets a

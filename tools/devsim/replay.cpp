@@ -1,0 +1,208 @@
+#include "tools/devsim/replay.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+
+namespace tessor::devsim {
+
+namespace {
+
+using std::chrono::milliseconds;
+
+// The longest the serving thread waits before it looks at its stop flag again.
+constexpr milliseconds kLongestWait{20};
+// A differing sentence is shown whole: its line feed is waited for this long.
+constexpr milliseconds kRestOfSentenceWait{1000};
+
+std::string Quoted(std::string_view bytes) {
+  return "\"" + trace::Escape(bytes) + "\"";
+}
+
+}  // namespace
+
+ReplayScript MakeReplayScript(const std::vector<trace::Line>& lines,
+                              const std::vector<size_t>& numbers) {
+  ReplayScript script(1);
+  long long base_ms = 0;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const trace::Line& line = lines[i];
+    if (line.direction == trace::Direction::kHost) {
+      script.push_back({line.bytes, i < numbers.size() ? numbers[i] : i + 1, {}});
+      base_ms = line.ms;
+    } else if (line.direction == trace::Direction::kDevice) {
+      script.back().outputs.push_back({milliseconds(std::max(0LL, line.ms - base_ms)), line.bytes});
+    }
+  }
+  return script;
+}
+
+bool LoadReplayScript(const std::string& path, ReplayScript* script, std::string* error) {
+  std::vector<trace::Line> lines;
+  std::vector<size_t> numbers;
+  if (!trace::ReadTrace(path, &lines, error, &numbers)) return false;
+  *script = MakeReplayScript(lines, numbers);
+  if (script->size() < 2) {
+    *error = path + ": the trace holds no sentence of the host";
+    return false;
+  }
+  return true;
+}
+
+Replayer::Replayer(int master_fd, ReplayScript script, ReplayOptions options)
+    : fd_(master_fd), script_(std::move(script)), options_(std::move(options)) {
+  if (script_.empty()) script_.emplace_back();
+}
+
+Replayer::~Replayer() {
+  Stop();
+  if (fd_ >= 0) close(fd_);
+}
+
+void Replayer::Start() {
+  if (thread_.joinable()) return;
+  stop_ = false;
+  thread_ = std::thread([this] { Run(); });
+}
+
+void Replayer::Stop() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+}
+
+bool Replayer::WaitFinished(milliseconds timeout) {
+  std::unique_lock<std::mutex> lock(finished_mutex_);
+  return finished_cv_.wait_for(lock, timeout, [this] { return finished_; });
+}
+
+std::string Replayer::divergence() const {
+  std::lock_guard<std::mutex> lock(divergence_mutex_);
+  return divergence_;
+}
+
+void Replayer::Run() {
+  while (!stop_.load() && Cycle()) {
+  }
+  Finish();
+}
+
+void Replayer::Finish() {
+  std::lock_guard<std::mutex> lock(finished_mutex_);
+  finished_ = true;
+  finished_cv_.notify_all();
+}
+
+bool Replayer::Cycle() {
+  const Clock::time_point now = Clock::now();
+  MatchHost(now);
+  WriteDue(now);
+  if (options_.once && connected_seen_ && !connected_) return false;
+  Wait(now);
+  return true;
+}
+
+void Replayer::Wait(Clock::time_point now) {
+  Clock::time_point wake = now + kLongestWait;
+  if (!out_.empty()) wake = std::min(wake, out_.front().at);
+  const auto wait = std::max(Clock::duration::zero(), wake - now);
+  const timespec ts{0, static_cast<long>(std::chrono::nanoseconds(wait).count())};
+  const bool want_write = !out_.empty() && out_.front().at <= now;
+  pollfd p{fd_, static_cast<short>(POLLIN | (want_write ? POLLOUT : 0)), 0};
+  if (ppoll(&p, 1, &ts, nullptr) <= 0) return;
+  if (p.revents & POLLHUP) {
+    // No host has the port open: what was half received or still to go is lost.
+    connected_ = false;
+    received_.clear();
+    out_.clear();
+    out_offset_ = 0;
+    timespec idle = ts;
+    nanosleep(&idle, nullptr);
+    return;
+  }
+  if (!connected_seen_) Queue(script_.front(), Clock::now());
+  connected_ = connected_seen_ = true;
+  if (p.revents & POLLIN) ReadHost(Clock::now());
+}
+
+void Replayer::ReadHost(Clock::time_point now) {
+  char buffer[4096];
+  const ssize_t n = read(fd_, buffer, sizeof buffer);
+  if (n <= 0 || diverged_flag_) return;
+  received_.append(buffer, static_cast<size_t>(n));
+  MatchHost(now);
+}
+
+void Replayer::MatchHost(Clock::time_point now) {
+  while (!diverged_flag_ && !received_.empty()) {
+    const size_t step = next_step_.load();
+    const std::string* want = step < script_.size() ? &script_[step].host : nullptr;
+    const size_t n = want != nullptr ? std::min(received_.size(), want->size()) : 0;
+    if (want != nullptr && received_.compare(0, n, *want, 0, n) == 0) {
+      if (received_.size() < want->size()) return;
+      received_.erase(0, want->size());
+      next_step_ = step + 1;
+      Queue(script_[step], now);
+      continue;
+    }
+    const size_t end = received_.find('\n');
+    if (end == std::string::npos) {
+      if (!mismatch_since_) mismatch_since_ = now;
+      if (now - *mismatch_since_ < kRestOfSentenceWait) return;
+    }
+    const std::string got = received_.substr(0, end == std::string::npos ? end : end + 1);
+    if (want != nullptr) {
+      Diverge("the host's sentence differs from trace line " +
+              std::to_string(script_[step].line_number) + ": expected " + Quoted(*want) + ", got " +
+              Quoted(got));
+    } else {
+      Diverge("the host sent a sentence after the trace's last one (line " +
+              std::to_string(script_.back().line_number) + "): " + Quoted(got));
+    }
+  }
+}
+
+void Replayer::Diverge(const std::string& message) {
+  diverged_flag_ = true;
+  received_.clear();
+  out_.clear();
+  out_offset_ = 0;
+  {
+    std::lock_guard<std::mutex> lock(divergence_mutex_);
+    divergence_ = message;
+  }
+  if (options_.on_divergence) options_.on_divergence(message);
+}
+
+// Output keeps the trace's order: nothing goes before what was queued earlier.
+void Replayer::Queue(const ReplayStep& step, Clock::time_point base) {
+  for (const ReplayOutput& output : step.outputs) {
+    Clock::time_point at = options_.pace ? base + output.delay : base;
+    if (!out_.empty()) at = std::max(at, out_.back().at);
+    out_.push_back({at, output.bytes});
+  }
+}
+
+void Replayer::WriteDue(Clock::time_point now) {
+  while (!out_.empty() && out_.front().at <= now) {
+    const std::string& bytes = out_.front().bytes;
+    const ssize_t w = write(fd_, bytes.data() + out_offset_, bytes.size() - out_offset_);
+    if (w < 0) {
+      // Full: POLLOUT says when to go on. Otherwise the host has closed the port.
+      if (errno != EAGAIN) {
+        out_.clear();
+        out_offset_ = 0;
+      }
+      return;
+    }
+    out_offset_ += static_cast<size_t>(w);
+    if (out_offset_ == bytes.size()) {
+      out_.pop_front();
+      out_offset_ = 0;
+    }
+  }
+}
+
+}  // namespace tessor::devsim
