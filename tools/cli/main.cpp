@@ -10,6 +10,7 @@
 #include "tools/cli/device_commands.h"
 #include "tools/cli/offline_commands.h"
 #include "tools/cli/port_lookup.h"
+#include "tools/cli/trace_commands.h"
 
 namespace {
 
@@ -44,6 +45,7 @@ int main(int argc, char** argv) {
   AddLoggerCommands(app, exit_status);
   AddAlertCommands(app, exit_status);
   AddOfflineCommands(app, exit_status);
+  AddTraceCommands(app, exit_status);
 
   try {
     app.parse(argc, argv);
