@@ -118,6 +118,8 @@ class CDataDownloader : public QWidget {
     std::function<bool()> running;
     std::function<QString()> why;
     std::function<void()> cancel;
+    // False for a job the device cannot be told to stop (an erase it has begun).
+    std::function<bool()> can_cancel;
   };
 
   void BuildPages();

@@ -31,7 +31,8 @@ void CDataDownloader::WireJobPage(JobPageT* page) {
   connect(page, &JobPageT::jobProgress, this, &CDataDownloader::OnJobProgress);
   connect(page, &JobPageT::jobEnded, this, &CDataDownloader::OnJobEnded);
   job_pages_.push_back({[page] { return page->JobRunning(); },
-                        [page] { return page->RunningJobText(); }, [page] { page->CancelJob(); }});
+                        [page] { return page->RunningJobText(); }, [page] { page->CancelJob(); },
+                        [page] { return page->CanCancel(); }});
 }
 
 void CDataDownloader::WireJobPages() {
@@ -63,6 +64,13 @@ void CDataDownloader::OnJobEnded(const QString& job, bool ok) {
 bool CDataDownloader::MayClose() {
   for (JobPage& page : job_pages_) {
     if (!page.running()) continue;
+    if (!page.can_cancel()) {
+      // Nothing to offer: the job runs to its end whatever the user answers.
+      ShowMessage(this, LoadText(kStrCaption),
+                  QString("The window cannot close while %1; it can once it has finished.")
+                      .arg(page.why()));
+      return false;
+    }
     const QString text = QString(
                              "The window cannot close while %1.\n"
                              "Choose OK to cancel it, or Cancel to let it go on.")

@@ -83,6 +83,7 @@ class CDlgConnection : public QWidget {
   QString RunningJobText() const;
   // Stops the running job cooperatively; its end then reports it as cancelled.
   void CancelJob();
+  bool CanCancel() const { return true; }
   // The "Download DB" button, shown with all pages.
   void SetDownloadVisible(bool visible);
 

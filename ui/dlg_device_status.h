@@ -57,6 +57,7 @@ class CDlgDeviceStatus : public QWidget {
   // The logger cannot be told to stop erasing: the user is told so and the
   // erase is followed to its end as before.
   void CancelJob();
+  bool CanCancel() const { return false; }
 
   bool loading() const { return load_call_.running(); }
   bool device_call_running() const { return op_call_.running(); }

@@ -49,6 +49,7 @@ class CDlgFileConversion : public QWidget {
   // cancelled, the track in progress left without a file, the tracks already
   // finished kept.
   void CancelJob();
+  bool CanCancel() const { return true; }
 
   QListWidget* log_list() const { return log_list_; }
   QPushButton* start_button() const { return start_; }

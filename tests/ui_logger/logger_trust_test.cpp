@@ -183,6 +183,18 @@ void LoggerTrustTest::EraseHasNoMeasureAndCannotBeCancelled() {
   QVERIFY(rig.HasMessage(CDlgDeviceStatus::kEraseUnstoppable));
   QVERIFY(p.JobRunning());
   QCOMPARE(ended.count(), 0);
+  // Closing the window offers no cancel for it either: it says why and stays.
+  int asked = 0;
+  SetQuestionHandler([&asked](QWidget*, const QString&) {
+    ++asked;
+    return true;
+  });
+  rig.window->show();
+  QVERIFY(!rig.window->close());
+  QCOMPARE(asked, 0);
+  QVERIFY(rig.HasMessage(
+      "The window cannot close while an erase is running; it can once it has finished."));
+  QVERIFY(p.JobRunning());
   rig.sim->HoldBusy(false);
   QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, kDeviceWaitMs);
   SetQuestionHandler({});
