@@ -69,7 +69,7 @@ bool CDeviceEngine::NextReadAnswer(Clock::time_point deadline, std::string* answ
 // then starts with no answer pending.
 void CDeviceEngine::SettleReadAnswers() {
   const auto deadline =
-      read_last_ask_ + 2 * std::chrono::milliseconds(TimingScale::Ms(timing::kReadPieceWaitMs));
+      read_last_ask_ + 2 * std::chrono::milliseconds(transport().WaitMs(timing::kReadPieceWaitMs));
   std::string dropped;
   while (read_asks_open_ > 0 && NextReadAnswer(deadline, &dropped)) --read_asks_open_;
   read_asks_open_ = 0;
@@ -92,7 +92,7 @@ bool CDeviceEngine::ReadPiece(uint32_t address, uint32_t n, uint8_t* out) {
     }
     std::string answer;
     if (!NextReadAnswer(
-            Clock::now() + std::chrono::milliseconds(TimingScale::Ms(timing::kReadPieceWaitMs)),
+            Clock::now() + std::chrono::milliseconds(transport().WaitMs(timing::kReadPieceWaitMs)),
             &answer)) {
       continue;
     }

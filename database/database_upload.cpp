@@ -71,12 +71,12 @@ bool CDeviceEngine::UploadBlocks(const std::vector<uint8_t>& image, uint32_t blo
     std::memcpy(args.block_data, image.data() + sent, n);
     acknowledged.Reset();
     SendCommand(999);
-    if (acknowledged.Wait(TimingScale::Ms(timing::kBlockAckWaitMs))) {
+    if (acknowledged.Wait(transport().WaitMs(timing::kBlockAckWaitMs))) {
       sent += n;
       timeouts = 0;
     } else {
       ++timeouts;
-      TimingScale::Pause(timing::kBlockRetryPauseMs);
+      transport().Pause(timing::kBlockRetryPauseMs);
     }
   }
   PostNotification(WM_DEV_PROGRESS, sent, size);

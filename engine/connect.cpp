@@ -12,10 +12,10 @@ void CDeviceEngine::ResetForConnect() {
     track_headers.clear();
     valid_headers.clear();
   }
-  TimingScale::Pause(timing::kConnectPauseMs);
+  transport().Pause(timing::kConnectPauseMs);
   if (worker_running.load()) {
     worker_running = false;
-    TimingScale::Pause(timing::kConnectPauseMs);
+    transport().Pause(timing::kConnectPauseMs);
   }
   // The previous link thread ends on the cleared flag; it must be gone before
   // the ring and the receiver are reset under it.
@@ -59,9 +59,9 @@ int CDeviceEngine::Connect(int number) {
   ignore_blocks = true;
   if (worker_running.load()) {
     worker_running = false;
-    TimingScale::Pause(timing::kConnectPauseMs);
+    transport().Pause(timing::kConnectPauseMs);
   }
-  TimingScale::Pause(timing::kConnectPauseMs);
+  transport().Pause(timing::kConnectPauseMs);
 
   if (QueryFlashUsage(nullptr) == kResultNoAnswer) {
     link_flag = false;
@@ -78,9 +78,9 @@ int CDeviceEngine::Connect(int number) {
     return kResultThreadStart;
   }
   device_name_present = QueryDeviceName() == 1 && !device_name.empty();
-  TimingScale::Pause(timing::kConnectPauseMs);
+  transport().Pause(timing::kConnectPauseMs);
   QueryVersion();
-  TimingScale::Pause(timing::kConnectPauseMs);
+  transport().Pause(timing::kConnectPauseMs);
   if (QueryDatabaseInfo()) return result;
 
   ReportStatus(kStrNoVeld);
@@ -108,7 +108,7 @@ bool CDeviceEngine::HandshakeConfigurationStep(int* retries, bool* headers_phase
   AutoResetEvent& answered = event(AnswerEvent::kLog108);
   answered.Reset();
   QueueCommand(queue_bit::k108);
-  if (answered.Wait(TimingScale::Ms(timing::kConfigWaitMs))) {
+  if (answered.Wait(transport().WaitMs(timing::kConfigWaitMs))) {
     busy_flag = true;
     if (flags_b.load() & flag_b::kConfiguration) {
       ClearB(flag_b::kConfiguration);
@@ -133,7 +133,7 @@ bool CDeviceEngine::HandshakeConfigurationStep(int* retries, bool* headers_phase
   } else {
     ++*retries;
   }
-  TimingScale::Pause(timing::kHandshakeStepPauseMs);
+  transport().Pause(timing::kHandshakeStepPauseMs);
   return true;
 }
 
@@ -166,7 +166,7 @@ bool CDeviceEngine::HandshakeHeaderStep(int* retries) {
     operation_running = false;
     handshake_done = true;
     SetLinkMode(2, false);
-    TimingScale::Pause(timing::kHandshakeNoTracksPauseMs);
+    transport().Pause(timing::kHandshakeNoTracksPauseMs);
     return false;
   }
   const int index = args.header_index;
@@ -198,7 +198,7 @@ bool CDeviceEngine::HandshakeHeaderStep(int* retries) {
   } else {
     ++*retries;
   }
-  TimingScale::Pause(timing::kHandshakeStepPauseMs);
+  transport().Pause(timing::kHandshakeStepPauseMs);
   return true;
 }
 
@@ -207,26 +207,26 @@ void CDeviceEngine::HandshakeThread() {
   track_table_read = false;
   connect_progress = true;
   SetLinkMode(3, true);
-  TimingScale::Pause(timing::kHandshakeStartPauseMs);
+  transport().Pause(timing::kHandshakeStartPauseMs);
   bool headers_phase = false;
   int retries = 0;
   while (operation_running.load()) {
-    TimingScale::Pause(timing::kHandshakeRoundPauseMs);
+    transport().Pause(timing::kHandshakeRoundPauseMs);
     const bool go_on = headers_phase ? HandshakeHeaderStep(&retries)
                                      : HandshakeConfigurationStep(&retries, &headers_phase);
     if (!go_on) return;
   }
   SetLinkMode(2, false);
-  TimingScale::Pause(timing::kHandshakeEndPauseMs);
+  transport().Pause(timing::kHandshakeEndPauseMs);
 }
 
 int CDeviceEngine::Disconnect() {
   operation_running = false;
-  TimingScale::Pause(timing::kDisconnectPauseMs);
+  transport().Pause(timing::kDisconnectPauseMs);
   worker_running = false;
-  TimingScale::Pause(timing::kDisconnectPauseMs);
+  transport().Pause(timing::kDisconnectPauseMs);
   link_flag = false;
-  TimingScale::Pause(timing::kDisconnectPauseMs);
+  transport().Pause(timing::kDisconnectPauseMs);
   CloseTrackFile();
   ClosePort();
   return kResultOk;

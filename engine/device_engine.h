@@ -21,6 +21,7 @@
 #include "engine/receiver.h"
 #include "engine/result_codes.h"
 #include "engine/serial_port.h"
+#include "engine/transport.h"
 
 namespace tessor {
 
@@ -155,7 +156,13 @@ class CDeviceEngine {
   // Link state.
   uint8_t port_number = 1;
   std::string port_path;
-  SerialPort port;
+  SerialPort port;  // the engine's own line, used unless another transport is set
+  // Every device read, write, wait and close and every protocol pause goes
+  // through this transport.
+  Transport& transport() const { return *transport_.load(); }
+  // Sets the transport (a recorder around port, a test's own); nullptr gives
+  // back the engine's own port. Only while no thread runs and the line is closed.
+  void SetTransport(Transport* transport) { transport_.store(transport ? transport : &port); }
   std::atomic<uint32_t> link_status{0};  // 0x1: port open
   std::atomic<int> last_system_error{0};
   ReceiveRing ring;
@@ -304,6 +311,7 @@ class CDeviceEngine {
   mutable std::mutex slots_mutex_;
   std::atomic<bool> blind_poll_{false};
   int wake_fd_ = -1;  // eventfd that wakes the link thread for queued commands
+  std::atomic<Transport*> transport_{&port};
 
   std::atomic<EngineObserver*> observer_{nullptr};
   PortResolver resolver_;

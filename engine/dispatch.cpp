@@ -288,7 +288,7 @@ int OnDataBlock(CDeviceEngine& e, const Answer& a) {
     e.ClearB(flag_b::kTransferComplete);
     t.error = true;
     e.Signal(AnswerEvent::kLog102);
-    TimingScale::Pause(timing::kRefusalPauseMs);
+    e.transport().Pause(timing::kRefusalPauseMs);
     return 0;
   }
   if (!valid) {

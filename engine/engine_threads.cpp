@@ -28,7 +28,7 @@ bool CDeviceEngine::JoinEnded(int slot) {
   Slot& s = slots_[slot];
   if (!s.thread.joinable()) return true;
   // The slot's previous thread has been told to end; give it the stop time.
-  if (!WaitFinished(*s.finished, TimingScale::Ms(timing::kStopThreadWaitMs))) return false;
+  if (!WaitFinished(*s.finished, transport().WaitMs(timing::kStopThreadWaitMs))) return false;
   s.thread.join();
   return true;
 }
@@ -65,7 +65,7 @@ void CDeviceEngine::StopThread(int slot) {
     worker_running = false;
     // Every loop of every thread tests these flags and every wait is bounded,
     // so the join below ends; the wait only keeps the stop time visible.
-    WaitFinished(*finished, TimingScale::Ms(timing::kStopThreadWaitMs));
+    WaitFinished(*finished, transport().WaitMs(timing::kStopThreadWaitMs));
   }
   thread.join();
 }
@@ -78,14 +78,14 @@ void CDeviceEngine::StopAllThreads() {
 void CDeviceEngine::LinkThread() {
   while (link_flag.load()) {
     if ((link_status.load() & 1u) == 0) {
-      TimingScale::Pause(timing::kLinkPollMs);
+      transport().Pause(timing::kLinkPollMs);
       continue;
     }
     if (blind_poll_.load()) {
-      TimingScale::Pause(timing::kLinkPollMs);
+      transport().Pause(timing::kLinkPollMs);
       LinkPoll(0);
     } else {
-      LinkPoll(TimingScale::Ms(timing::kLinkPollMs));
+      LinkPoll(transport().WaitMs(timing::kLinkPollMs));
     }
   }
   ClosePort();

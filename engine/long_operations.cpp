@@ -14,7 +14,7 @@ int CDeviceEngine::QueryTrackHeader(int index, TrackHeaderAnswer* header) {
     args.header_index = index;
     const int sent = SendCommand(101);
     if (sent == kResultBadArgument || sent == kResultUnknownCommand) return kResultNoAnswerRetries;
-    if (answered.Wait(TimingScale::Ms(timing::kTrackHeaderWaitMs))) {
+    if (answered.Wait(transport().WaitMs(timing::kTrackHeaderWaitMs))) {
       busy_flag = true;
       const bool got_header = flags_b.load() & flag_b::kTrackHeader;
       const bool none = flags_a.load() & flag_a::kLog101None;
@@ -31,7 +31,7 @@ int CDeviceEngine::QueryTrackHeader(int index, TrackHeaderAnswer* header) {
     // A busy device is waited for without counting a try.
     ClearB(flag_b::kBusy);
     busy_value = 0;
-    TimingScale::Pause(timing::kBusyRetryPauseMs);
+    transport().Pause(timing::kBusyRetryPauseMs);
   }
   return kResultNoAnswerRetries;
 }
@@ -41,7 +41,7 @@ int CDeviceEngine::QueryTrackHeader(int index, TrackHeaderAnswer* header) {
 int CDeviceEngine::WaitRounds(AnswerEvent e, int rounds, int wait_ms, int command) {
   for (int timeouts = 0; timeouts < rounds && link_flag.load();) {
     SendCommand(command);
-    if (event(e).Wait(TimingScale::Ms(wait_ms))) return 1;
+    if (event(e).Wait(transport().WaitMs(wait_ms))) return 1;
     ++timeouts;
   }
   return 0;
@@ -55,7 +55,7 @@ int CDeviceEngine::QueryDeviceName() {
 int CDeviceEngine::SetLinkMode(int mode, bool notify) {
   args.link_mode = mode;
   if (mode != 3) SetLogSwitches(0, 0);
-  TimingScale::Pause(timing::kLinkModePauseMs);
+  transport().Pause(timing::kLinkModePauseMs);
   log113_result = 0;
   event(AnswerEvent::kLog113).Reset();
   if (!WaitRounds(AnswerEvent::kLog113, 3, timing::kLinkModeWaitMs, 113)) return 0;
@@ -79,7 +79,7 @@ void CDeviceEngine::WaitEraseDone() {
   erasing = 1;
   while (link_flag.load()) {
     upload_finished = 0;
-    if (report.Wait(TimingScale::Ms(timing::kEraseReportWaitMs))) {
+    if (report.Wait(transport().WaitMs(timing::kEraseReportWaitMs))) {
       PostNotification(WM_DEV_ERASE_BUSY, 0, 0);
       ReportStatus(148);
     } else {
@@ -87,7 +87,7 @@ void CDeviceEngine::WaitEraseDone() {
       ReportStatus(149, true);
       break;
     }
-    TimingScale::Pause(timing::kEraseRoundPauseMs);
+    transport().Pause(timing::kEraseRoundPauseMs);
   }
   erasing = 0;
 }
@@ -99,9 +99,9 @@ void CDeviceEngine::WaitEraseQuiet() {
   erasing = 0;
   while (link_flag.load()) {
     upload_finished = 0;
-    if (!report.Wait(TimingScale::Ms(timing::kEraseQuietWaitMs))) break;
+    if (!report.Wait(transport().WaitMs(timing::kEraseQuietWaitMs))) break;
     erasing = 1;
-    TimingScale::Pause(timing::kEraseRoundPauseMs);
+    transport().Pause(timing::kEraseRoundPauseMs);
   }
   erasing = 0;
 }

@@ -22,9 +22,9 @@ int CDeviceEngine::OpenPort() {
     return kResultPortOpen;
   }
   std::lock_guard<std::mutex> lock(port_mutex_);
-  const int result = port.Open(port_path);
+  const int result = transport().Open(port_path);
   if (result != kResultOk) {
-    last_system_error = port.last_error();
+    last_system_error = transport().last_error();
     link_status.fetch_and(~1u);
     return result;
   }
@@ -34,7 +34,7 @@ int CDeviceEngine::OpenPort() {
 
 void CDeviceEngine::ClosePort() {
   std::lock_guard<std::mutex> lock(port_mutex_);
-  port.Close();
+  transport().Close();
   link_status.fetch_and(~1u);
 }
 
@@ -42,10 +42,10 @@ void CDeviceEngine::ClosePort() {
 // ring's free space, so unread bytes are never overwritten; the rest stays
 // queued in the driver for the next cycle.
 int CDeviceEngine::ReadQueued() {
-  if (!port.is_open()) return kResultPortNotOpen;
-  const long queued = port.QueuedBytes();
+  if (!transport().is_open()) return kResultPortNotOpen;
+  const long queued = transport().QueuedBytes();
   if (queued < 0) {
-    last_system_error = port.last_error();
+    last_system_error = transport().last_error();
     return kResultPortStatus;
   }
   const bool overflow = ring.pending + static_cast<size_t>(queued) > kRingSize;
@@ -53,9 +53,9 @@ int CDeviceEngine::ReadQueued() {
   while (want > 0) {
     // Up to the end of the ring first, then from ring[0].
     const size_t piece = std::min(want, kRingSize - ring.write_index);
-    const long got = port.Read(ring.data + ring.write_index, piece);
+    const long got = transport().Read(ring.data + ring.write_index, piece);
     if (got < 0) {
-      last_system_error = port.last_error();
+      last_system_error = transport().last_error();
       return kResultPortStatus;
     }
     if (got == 0) break;
@@ -69,12 +69,12 @@ int CDeviceEngine::ReadQueued() {
 
 bool CDeviceEngine::WriteSentence(const char* text, size_t length) {
   std::lock_guard<std::mutex> lock(port_mutex_);
-  if (!port.is_open()) {
+  if (!transport().is_open()) {
     last_system_error = EBADF;
     return false;
   }
-  if (port.Write(text, length, TimingScale::Ms(timing::kWriteTimeoutMs))) return true;
-  last_system_error = port.last_error();
+  if (transport().Write(text, length, transport().WaitMs(timing::kWriteTimeoutMs))) return true;
+  last_system_error = transport().last_error();
   return false;
 }
 
@@ -95,7 +95,7 @@ void CDeviceEngine::DrainWakes() {
 
 void CDeviceEngine::LinkPoll(int wait_ms) {
   if ((link_status.load() & 1u) == 0) return;
-  bool lost = port.WaitReadable(wait_ms, wake_fd_) == SerialPort::WaitResult::kLost;
+  bool lost = transport().WaitReadable(wait_ms, wake_fd_) == Transport::WaitResult::kLost;
   DrainWakes();
   const int read = ReadQueued();
   if (read == kResultPortStatus && IsPortLossError(last_system_error)) lost = true;

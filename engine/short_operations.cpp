@@ -66,7 +66,7 @@ int CDeviceEngine::QueryBattery(uint8_t* value) {
 int CDeviceEngine::QueryFlashUsage(FlashUsage* usage) {
   ClearB(flag_b::kBusy | flag_b::kLog003 | flag_b::kBattery | flag_b::kFlashUsage);
   QueueCommand(queue_bit::k100);
-  event(AnswerEvent::kLog100).Wait(TimingScale::Ms(timing::kFlashUsageWaitMs));
+  event(AnswerEvent::kLog100).Wait(transport().WaitMs(timing::kFlashUsageWaitMs));
   if (Busy()) return kResultDeviceBusy;
   if ((flags_b.load() & flag_b::kFlashUsage) == 0) return kResultNoAnswer;
   if (usage != nullptr) *usage = Snapshot(flash_usage);

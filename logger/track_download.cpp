@@ -172,7 +172,7 @@ void CDeviceEngine::DrainStaleAnswers(uint32_t base, uint32_t sends) {
 // while the device is still sending would only leave one more answer owed.
 bool CDeviceEngine::WaitForTrackAnswer(AutoResetEvent& answered) {
   uint32_t seen = 0;
-  while (!answered.Wait(TimingScale::Ms(kRequestWaitMs))) {
+  while (!answered.Wait(transport().WaitMs(kRequestWaitMs))) {
     std::lock_guard<std::mutex> lock(transfer_mutex);
     if (!worker_running.load() || transfer.bytes_received == seen) return false;
     seen = transfer.bytes_received;
@@ -204,7 +204,7 @@ CDeviceEngine::TrackOutcome CDeviceEngine::DownloadTrackBytes(uint32_t start_add
       ClearB(flag_b::kBusy);
       busy_value = 0;
       --sends;
-      TimingScale::Pause(kRequestPauseMs);
+      transport().Pause(kRequestPauseMs);
       answered.Reset();
       if (!worker_running.load()) return TrackOutcome::kStopped;
       continue;
@@ -233,7 +233,7 @@ CDeviceEngine::TrackOutcome CDeviceEngine::DownloadTrackBytes(uint32_t start_add
         // request that brought nothing counts towards giving up.
         refusals = progressed ? 0 : refusals + 1;
         if (refusals >= kRefusalsToGiveUp) return TrackOutcome::kGivenUp;
-        TimingScale::Pause(kRequestPauseMs);
+        transport().Pause(kRequestPauseMs);
       } else {
         refusals = silent = 0;
       }
@@ -297,7 +297,7 @@ void CDeviceEngine::DownloadTracks() {
   }
   ignore_blocks = false;
   SetLinkMode(3, true);
-  TimingScale::Pause(kModePauseMs);
+  transport().Pause(kModePauseMs);
   int retries = 0;
   uint32_t record_size = 12;
   std::vector<TrackHeaderRecord> headers;
@@ -341,7 +341,7 @@ void CDeviceEngine::DownloadTracks() {
   PostNotification(WM_DEV_ENABLE_CONTROLS, 0, 0);
   ignore_blocks = true;
   SetLinkMode(2, false);
-  TimingScale::Pause(kModePauseMs);
+  transport().Pause(kModePauseMs);
 }
 
 }  // namespace tessor
