@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <thread>
 
@@ -86,12 +88,22 @@ void PrintingObserver::ShowProgressLocked(int64_t done, int64_t total) {
 }
 
 namespace {
+std::string trace_path;
+std::atomic<bool> trace_failed{false};
+
 PrintingObserver::Progress ProgressKind(bool lines) {
   if (lines) return PrintingObserver::Progress::kLines;
   return ::isatty(2) ? PrintingObserver::Progress::kBar : PrintingObserver::Progress::kNone;
 }
 
 }  // namespace
+
+void SetTracePath(std::string path) {
+  trace_path = std::move(path);
+}
+bool TraceFailed() {
+  return trace_failed.load();
+}
 
 DeviceSession::DeviceSession(bool progress_lines)
     : observer_(ProgressKind(progress_lines)), watch_([this] { engine_.worker_running = false; }) {
@@ -108,12 +120,37 @@ DeviceSession::DeviceSession(bool progress_lines)
 DeviceSession::~DeviceSession() {
   engine_.StopAllThreads();
   engine_.Disconnect();
+  EndTrace();
   watch_.Stop();
   observer_.EndBar();
   if (interrupted()) PrintError("interrupted: " + finished_);
 }
 
+// Every byte of the session goes through the recorder once the trace is open.
+bool DeviceSession::StartTrace() {
+  if (trace_path.empty()) return true;
+  if (!trace_.Open(trace_path)) {
+    PrintError("cannot write the trace " + trace_path + ".part: " + std::strerror(errno));
+    trace_failed = true;
+    return false;
+  }
+  engine_.SetTransport(&recorder_);
+  return true;
+}
+
+// Runs once the port is closed, also for an interrupted or failed job, so
+// the trace is complete under its name.
+void DeviceSession::EndTrace() {
+  engine_.SetTransport(nullptr);
+  if (!trace_.is_open()) return;
+  if (!trace_.Close()) {
+    PrintError("cannot complete the trace " + trace_.path() + ": " + std::strerror(errno));
+    trace_failed = true;
+  }
+}
+
 int DeviceSession::Open(const std::string& port) {
+  if (!StartTrace()) return kExitCannotWrite;
   std::string reason;
   if (!LookUpPort(port, &path_, &reason)) {
     PrintError(reason);
@@ -167,7 +204,7 @@ void DeviceSession::WaitWorker(int slot, const std::function<void()>& each_round
 
 void DeviceSession::EnterLinkMode() {
   engine_.SetLinkMode(3, false);
-  TimingScale::Pause(3000);
+  engine_.transport().Pause(3000);
 }
 
 }  // namespace tessor::cli

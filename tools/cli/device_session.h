@@ -8,6 +8,8 @@
 
 #include "engine/device_engine.h"
 #include "engine/engine_observer.h"
+#include "engine/recording_transport.h"
+#include "engine/trace_format.h"
 #include "tools/cli/interrupt.h"
 
 namespace tessor::cli {
@@ -51,6 +53,11 @@ class PrintingObserver : public EngineObserver {
   int elapsed_shown_ = -1;
 };
 
+// The file that --trace names (empty: no trace) for every device session after.
+void SetTracePath(std::string path);
+// Whether a session's trace could not be completed (its message is printed).
+bool TraceFailed();
+
 // One device job: connect with the full handshake, run, disconnect.
 class DeviceSession {
  public:
@@ -59,7 +66,8 @@ class DeviceSession {
 
   // Connects to a device path, or a COM number through the port directory.
   // Returns 0 when connected (the device may hold no database), else the
-  // engine's code or 64 for a port text that names no port.
+  // engine's code, 64 for a port text that names no port or 74 when the
+  // trace cannot be written (then the device is not contacted).
   int Open(const std::string& port);
   CDeviceEngine& engine() { return engine_; }
 
@@ -77,8 +85,13 @@ class DeviceSession {
   void SetFinished(std::string text) { finished_ = std::move(text); }
 
  private:
+  bool StartTrace();
+  void EndTrace();
+
   PrintingObserver observer_;
   CDeviceEngine engine_;
+  trace::TraceWriter trace_;
+  RecordingTransport recorder_{engine_.port, trace_};
   std::string path_;
   std::string finished_ = "nothing was done: the connection was not made";
   InterruptWatch watch_;

@@ -8,6 +8,7 @@
 #include "tools/cli/alert_commands.h"
 #include "tools/cli/cli_output.h"
 #include "tools/cli/device_commands.h"
+#include "tools/cli/device_session.h"
 #include "tools/cli/offline_commands.h"
 #include "tools/cli/port_lookup.h"
 #include "tools/cli/trace_commands.h"
@@ -37,6 +38,9 @@ int main(int argc, char** argv) {
   CLI::App app{"Speed-camera detector and GPS logger utility", "tessorctl"};
   app.set_version_flag("--version", std::string("tessorctl ") + TESSOR_VERSION);
   app.require_subcommand(1);
+  app.add_option("--trace", "record every byte of the device session, both ways, into FILE")
+      ->type_name("FILE")
+      ->each([](const std::string& path) { SetTracePath(path); });
   InstallMessagePrinter();
 
   int exit_status = kExitOk;
@@ -59,5 +63,7 @@ int main(int argc, char** argv) {
     if (!NameUnknownSubcommand(app, argc, argv)) app.exit(e);
     return kExitUsage;
   }
+  // A job that succeeded but left no complete trace has not done what was asked.
+  if (exit_status == kExitOk && TraceFailed()) return kExitCannotWrite;
   return exit_status;
 }
