@@ -94,6 +94,33 @@ TEST_F(ReplayTest, AHostSentenceInPiecesStillMatches) {
   EXPECT_TRUE(replayer_->complete());
 }
 
+// Two of the host's threads wrote at once when it was recorded: their order
+// on the line is chance, so either order follows the trace.
+TEST_F(ReplayTest, SentencesRecordedAtOnceMayComeInEitherOrder) {
+  Replay({{100, trace::Direction::kHost, FramedSentence("$PSRF107")},
+          {100, trace::Direction::kHost, FramedSentence("$PKVN113,3")},
+          {101, trace::Direction::kDevice, FramedSentence("$LOG113,1")},
+          {101, trace::Direction::kDevice, FramedSentence("$PSRFTXT,Ver")}},
+         /*pace=*/false);
+  host_->Send("$PKVN113,3");
+  host_->Send("$PSRF107");
+  const auto answers = host_->Drain();
+  ASSERT_EQ(answers.size(), 2u);
+  EXPECT_EQ(answers[0].text, "$LOG113,1");
+  EXPECT_EQ(answers[1].text, "$PSRFTXT,Ver");
+  EXPECT_TRUE(replayer_->complete());
+  EXPECT_EQ(replayer_->divergence(), "");
+}
+
+TEST_F(ReplayTest, SentencesRecordedApartKeepTheirOrder) {
+  Replay({{100, trace::Direction::kHost, FramedSentence("$PKVN004")},
+          {110, trace::Direction::kDevice, FramedSentence("$LOG004,1")},
+          {900, trace::Direction::kHost, FramedSentence("$PKVN111")}},
+         /*pace=*/false);
+  host_->Send("$PKVN111");
+  EXPECT_THAT(Divergence(), HasSubstr("differs from trace line 2"));
+}
+
 TEST_F(ReplayTest, KeepsTheRecordedDelay) {
   const std::vector<trace::Line> lines = {
       {1000, trace::Direction::kHost, FramedSentence("$PKVN004")},

@@ -18,6 +18,11 @@ constexpr milliseconds kLongestWait{20};
 // A differing sentence is shown whole: its line feed is waited for this long.
 constexpr milliseconds kRestOfSentenceWait{1000};
 
+// Host sentences recorded within this time of each other come from the host's
+// threads at once (a queued command beside the link thread's): they may reach
+// the line in either order, and each is answered when it comes.
+constexpr milliseconds kConcurrentWindow{50};
+
 std::string Quoted(std::string_view bytes) {
   return "\"" + trace::Escape(bytes) + "\"";
 }
@@ -31,7 +36,8 @@ ReplayScript MakeReplayScript(const std::vector<trace::Line>& lines,
   for (size_t i = 0; i < lines.size(); ++i) {
     const trace::Line& line = lines[i];
     if (line.direction == trace::Direction::kHost) {
-      script.push_back({line.bytes, i < numbers.size() ? numbers[i] : i + 1, {}});
+      script.push_back(
+          {line.bytes, i < numbers.size() ? numbers[i] : i + 1, milliseconds(line.ms), {}});
       base_ms = line.ms;
     } else if (line.direction == trace::Direction::kDevice) {
       script.back().outputs.push_back({milliseconds(std::max(0LL, line.ms - base_ms)), line.bytes});
@@ -55,6 +61,7 @@ bool LoadReplayScript(const std::string& path, ReplayScript* script, std::string
 Replayer::Replayer(int master_fd, ReplayScript script, ReplayOptions options)
     : fd_(master_fd), script_(std::move(script)), options_(std::move(options)) {
   if (script_.empty()) script_.emplace_back();
+  matched_.assign(script_.size(), false);
 }
 
 Replayer::~Replayer() {
@@ -112,6 +119,8 @@ void Replayer::Wait(Clock::time_point now) {
   const bool want_write = !out_.empty() && out_.front().at <= now;
   pollfd p{fd_, static_cast<short>(POLLIN | (want_write ? POLLOUT : 0)), 0};
   if (ppoll(&p, 1, &ts, nullptr) <= 0) return;
+  // The last sentence a host wrote before closing is still to be read.
+  if ((p.revents & (POLLIN | POLLHUP)) == (POLLIN | POLLHUP)) ReadHost(Clock::now());
   if (p.revents & POLLHUP) {
     // No host has the port open: what was half received or still to go is lost.
     connected_ = false;
@@ -135,33 +144,56 @@ void Replayer::ReadHost(Clock::time_point now) {
   MatchHost(now);
 }
 
+// The unmatched step near the first one that the received bytes begin, or may
+// still become; npos when none.
+size_t Replayer::Candidate(size_t first, bool* whole) const {
+  const std::chrono::milliseconds start = script_[first].at;
+  for (size_t s = first; s < script_.size() && script_[s].at - start <= kConcurrentWindow; ++s) {
+    if (matched_[s]) continue;
+    const std::string& want = script_[s].host;
+    const size_t n = std::min(received_.size(), want.size());
+    if (received_.compare(0, n, want, 0, n) != 0) continue;
+    *whole = received_.size() >= want.size();
+    return s;
+  }
+  return std::string::npos;
+}
+
 void Replayer::MatchHost(Clock::time_point now) {
   while (!diverged_flag_ && !received_.empty()) {
-    const size_t step = next_step_.load();
-    const std::string* want = step < script_.size() ? &script_[step].host : nullptr;
-    const size_t n = want != nullptr ? std::min(received_.size(), want->size()) : 0;
-    if (want != nullptr && received_.compare(0, n, *want, 0, n) == 0) {
-      if (received_.size() < want->size()) return;
-      received_.erase(0, want->size());
-      next_step_ = step + 1;
-      Queue(script_[step], now);
+    const size_t first = next_step_.load();
+    bool whole = false;
+    const size_t s = first < script_.size() ? Candidate(first, &whole) : std::string::npos;
+    if (s != std::string::npos) {
+      if (!whole) return;
+      received_.erase(0, script_[s].host.size());
+      matched_[s] = true;
+      mismatch_since_.reset();
+      Queue(script_[s], now);
+      size_t next = first;
+      while (next < script_.size() && matched_[next]) ++next;
+      next_step_ = next;
       continue;
     }
-    const size_t end = received_.find('\n');
-    if (end == std::string::npos) {
+    const size_t line_end = received_.find('\n');
+    if (line_end == std::string::npos) {
       if (!mismatch_since_) mismatch_since_ = now;
       if (now - *mismatch_since_ < kRestOfSentenceWait) return;
     }
-    const std::string got = received_.substr(0, end == std::string::npos ? end : end + 1);
-    if (want != nullptr) {
-      Diverge("the host's sentence differs from trace line " +
-              std::to_string(script_[step].line_number) + ": expected " + Quoted(*want) + ", got " +
-              Quoted(got));
-    } else {
-      Diverge("the host sent a sentence after the trace's last one (line " +
-              std::to_string(script_.back().line_number) + "): " + Quoted(got));
-    }
+    ReportDivergence(first,
+                     received_.substr(0, line_end == std::string::npos ? line_end : line_end + 1));
   }
+}
+
+void Replayer::ReportDivergence(size_t first, const std::string& got) {
+  if (first >= script_.size()) {
+    Diverge("the host sent a sentence after the trace's last one (line " +
+            std::to_string(script_.back().line_number) + "): " + Quoted(got));
+    return;
+  }
+  Diverge("the host's sentence differs from trace line " +
+          std::to_string(script_[first].line_number) + ": expected " + Quoted(script_[first].host) +
+          ", got " + Quoted(got));
 }
 
 void Replayer::Diverge(const std::string& message) {

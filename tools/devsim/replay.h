@@ -23,8 +23,9 @@ struct ReplayOutput {
   std::string bytes;
 };
 struct ReplayStep {
-  std::string host;        // empty for the device's output before the first host sentence
-  size_t line_number = 0;  // of the host sentence in the trace file
+  std::string host;                 // empty for the device's output before the first host sentence
+  size_t line_number = 0;           // of the host sentence in the trace file
+  std::chrono::milliseconds at{0};  // when the trace has it
   std::vector<ReplayOutput> outputs;
 };
 using ReplayScript = std::vector<ReplayStep>;
@@ -69,6 +70,8 @@ class Replayer {
   void Wait(Clock::time_point now);
   void ReadHost(Clock::time_point now);
   void MatchHost(Clock::time_point now);
+  size_t Candidate(size_t first, bool* whole) const;
+  void ReportDivergence(size_t first, const std::string& got);
   void Diverge(const std::string& message);
   void Queue(const ReplayStep& step, Clock::time_point base);
   void WriteDue(Clock::time_point now);
@@ -83,6 +86,7 @@ class Replayer {
   ReplayScript script_;
   ReplayOptions options_;
   std::atomic<size_t> next_step_{1};  // step 0 holds the output before any host sentence
+  std::vector<bool> matched_;         // host sentences already seen (some come out of order)
   std::string received_;              // host bytes not yet matched
   std::optional<Clock::time_point> mismatch_since_;
   std::deque<Due> out_;
