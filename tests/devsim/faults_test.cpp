@@ -2,6 +2,8 @@
 
 #include <gmock/gmock.h>
 
+#include <chrono>
+
 #include "sim_harness.h"
 
 namespace tessor::devsim::test {
@@ -85,9 +87,12 @@ TEST_F(FaultsTest, RefuseRequestsByNumber) {
 TEST_F(FaultsTest, VanishAfterMillisecondsClosesTheLine) {
   Scenario s;
   s.faults.vanish_after_ms = 200;
+  const auto start = std::chrono::steady_clock::now();
   Run(s);
-  EXPECT_EQ(Answer("$PKVN004"), "$LOG004,1");
-  EXPECT_TRUE(sim_->WaitFinished(milliseconds(2000)));
+  // An answer before the time is up would need the machine to be quick: only
+  // the lower bound is the fault's own promise.
+  EXPECT_TRUE(sim_->WaitFinished(milliseconds(30000)));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, milliseconds(200));
   EXPECT_TRUE(sim_->vanished());
   EXPECT_FALSE(client_->Next(milliseconds(500)));
   EXPECT_TRUE(client_->line_lost());
