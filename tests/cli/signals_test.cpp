@@ -72,7 +72,8 @@ TEST_P(TessorctlSignals, EraseWaitStopsAndSaysTheEraseWasStarted) {
   auto run = Start({"erase-log", "--yes", "--progress"});
   ASSERT_TRUE(run->started());
   ASSERT_TRUE(WaitFor([&] { return run->err().find("phase erase") != std::string::npos; }, 120000))
-      << run->out() << run->err();
+      << run->out() << run->err()
+      << "exit status (-1 while still running): " << run->WaitExit(milliseconds(0));
   run->Signal(signal);
   const int status = run->WaitExit(milliseconds(120000));
   EXPECT_EQ(run->killed_by(), 0) << "ended by the signal itself";
