@@ -14,6 +14,7 @@
 
 #include "engine/framing.h"
 #include "engine/trace_format.h"
+#include "run_program.h"
 #include "sim_client.h"
 
 extern char** environ;
@@ -25,10 +26,7 @@ namespace fs = std::filesystem;
 using std::chrono::milliseconds;
 using ::testing::HasSubstr;
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using tessor::test::ReadAll;
 
 class ProgramTest : public ::testing::Test {
  protected:

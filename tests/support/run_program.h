@@ -15,6 +15,12 @@ extern char** environ;
 
 namespace tessor::test {
 
+// A whole file's bytes; empty when it cannot be read.
+inline std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 struct ProgramResult {
   int status = -1;
   std::string out, err;
@@ -39,12 +45,8 @@ inline ProgramResult RunProgram(std::vector<std::string> args, const std::string
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   posix_spawn_file_actions_destroy(&actions);
-  auto slurp = [](const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  };
-  result.out = slurp(out);
-  result.err = slurp(err);
+  result.out = ReadAll(out);
+  result.err = ReadAll(err);
   return result;
 }
 

@@ -23,10 +23,7 @@ namespace fs = std::filesystem;
 using std::chrono::milliseconds;
 using ::testing::HasSubstr;
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using tessor::test::ReadAll;
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
   for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
