@@ -102,6 +102,16 @@ void WriteShowAllPages(QSettings& store, bool show) {
   store.sync();
 }
 
+bool ReadRecordLine(const QSettings& store) {
+  return ReadByte(store, "Record Serial Line", 0) == 1;
+}
+
+void WriteRecordLine(QSettings& store, bool on) {
+  if (!store.isWritable()) return;
+  store.setValue("Record Serial Line", OneByte(on ? 1 : 0));
+  store.sync();
+}
+
 QByteArray ReadWindowGeometry(const QSettings& store) {
   const QVariant value = store.value("Window Geometry");
   return value.typeId() == QMetaType::QByteArray ? value.toByteArray() : QByteArray();

@@ -49,6 +49,11 @@ void WriteComPort(QSettings& store, uint8_t port);
 bool ReadShowAllPages(const QSettings& store);
 void WriteShowAllPages(QSettings& store, bool show);
 
+// Whether each connection records the serial line into a trace; off unless
+// chosen. Written at once when the user changes it, in the one-byte form.
+bool ReadRecordLine(const QSettings& store);
+void WriteRecordLine(QSettings& store, bool on);
+
 // The main window's size and position as the toolkit saves them; empty when
 // none was kept. Written when the window goes.
 QByteArray ReadWindowGeometry(const QSettings& store);

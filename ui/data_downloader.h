@@ -70,6 +70,8 @@ class CDataDownloader : public QWidget {
   void SetShowAllPages(bool show);
   bool show_all_pages() const { return show_all_pages_; }
   QAction* show_all_action() const { return show_all_action_; }
+  // "Record the serial line": each connection writes a trace; kept in the store.
+  QAction* record_line_action() const { return record_line_action_; }
   QTabWidget* sheet() const { return sheet_; }
   QDialogButtonBox* sheet_buttons() const { return sheet_buttons_; }
   QMenuBar* menu_bar() const { return menu_bar_; }
@@ -161,6 +163,7 @@ class CDataDownloader : public QWidget {
   bool cancel_requested_ = false;
   bool show_all_pages_ = false;
   QAction* show_all_action_ = nullptr;
+  QAction* record_line_action_ = nullptr;
 
   CDlgFileConversion* file_conversion_ = nullptr;
   CDlgConnection* connection_ = nullptr;

@@ -58,9 +58,18 @@ void CDataDownloader::BuildWindowMenu() {
     SetShowAllPages(on);
     WriteShowAllPages(store_, on);
   });
+  record_line_action_ = new QAction("Record the serial line", this);
+  record_line_action_->setCheckable(true);
+  record_line_action_->setChecked(ReadRecordLine(store_));
+  connection_->SetRecordLine(record_line_action_->isChecked());
+  connect(record_line_action_, &QAction::triggered, this, [this](bool on) {
+    connection_->SetRecordLine(on);
+    WriteRecordLine(store_, on);
+  });
   // Where a new user looks first; the tab bar's menu stays for those who know it.
   QMenu* view = menu_bar_->addMenu("&View");
   view->addAction(show_all_action_);
+  view->addAction(record_line_action_);
   QTabBar* bar = sheet_->tabBar();
   bar->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(bar, &QTabBar::customContextMenuRequested, this,
@@ -70,6 +79,7 @@ void CDataDownloader::BuildWindowMenu() {
 void CDataDownloader::ShowWindowMenu(const QPoint& global_position) {
   QMenu menu(this);
   menu.addAction(show_all_action_);
+  menu.addAction(record_line_action_);
   menu.exec(global_position);
 }
 

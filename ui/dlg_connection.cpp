@@ -15,6 +15,7 @@
 
 #include "app/port_directory.h"
 #include "app/shell.h"
+#include "engine/device_engine.h"
 #include "engine/string_table.h"
 #include "ui/data_downloader.h"
 #include "ui/message_seam.h"
@@ -31,7 +32,7 @@ void PortComboBox::showPopup() {
 }
 
 CDlgConnection::CDlgConnection(CDeviceEngine& engine, PortDirectory& ports, QWidget* parent)
-    : QWidget(parent), engine_(engine), ports_(ports) {
+    : QWidget(parent), engine_(engine), ports_(ports), recorder_(engine.port, trace_) {
   setWindowTitle("Connection");
   BuildControls();
   for (int i = 0; i < 3; ++i) {
@@ -40,6 +41,16 @@ CDlgConnection::CDlgConnection(CDeviceEngine& engine, PortDirectory& ports, QWid
   }
   port_poll_ = new QTimer(this);
   connect(port_poll_, &QTimer::timeout, this, &CDlgConnection::PollPorts);
+}
+
+// The window stops the engine's threads before its pages go; the port is
+// the engine's to close, so the trace ends here with what it saw.
+CDlgConnection::~CDlgConnection() {
+  if (!trace_.is_open()) return;
+  engine_.StopAllThreads();
+  trace_.Note("the program closed");
+  engine_.SetTransport(nullptr);
+  trace_.Close();
 }
 
 void CDlgConnection::BuildControls() {

@@ -6,6 +6,8 @@
 #include <QWidget>
 #include <functional>
 
+#include "engine/recording_transport.h"
+#include "engine/trace_format.h"
 #include "ui/background_call.h"
 
 class QAction;
@@ -51,6 +53,8 @@ class CDlgConnection : public QWidget {
   static constexpr int kPortPollMs = 2000;
 
   CDlgConnection(CDeviceEngine& engine, PortDirectory& ports, QWidget* parent = nullptr);
+  // Completes a trace still being written.
+  ~CDlgConnection() override;
 
   void SetMainWindow(CDataDownloader* main) { main_ = main; }
   void Initialise();
@@ -68,6 +72,13 @@ class CDlgConnection : public QWidget {
   // Engine reports, on the GUI thread.
   void AddStatusLine(const QString& text, bool replace_last);
   void OnNotification(int id, qint64 first, qint64 second);
+
+  // Each connection from now on records the serial line into a dated trace in
+  // the data folder.
+  void SetRecordLine(bool on) { record_line_ = on; }
+  bool record_line() const { return record_line_; }
+  // The trace being written, empty when none.
+  QString trace_path() const;
 
   bool connected() const { return connected_; }
   bool connectAttempted() const { return connect_attempted_; }
@@ -131,6 +142,9 @@ class CDlgConnection : public QWidget {
   void EndFailedConnect();
   void DisconnectEngine(std::function<void()> done);
   void SetNotConnectedControls();
+  void StartTrace();
+  void EndTrace();
+  void EndFailedTrace(int result);
   void AskResetAndDisconnect();
   void SetLamp(const QColor& colour);
   void SetListsEnabled(bool enabled);
@@ -173,6 +187,9 @@ class CDlgConnection : public QWidget {
   Job job_ = Job::kNone;
   bool cancel_requested_ = false;
   QElapsedTimer job_clock_;
+  bool record_line_ = false;
+  trace::TraceWriter trace_;
+  RecordingTransport recorder_;
 };
 
 }  // namespace tessor

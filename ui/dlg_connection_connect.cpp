@@ -1,14 +1,20 @@
 // Connect and disconnect on the Connection page. The engine calls run off the
 // GUI thread; the page keeps its controls disabled until they return.
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <thread>
 
 #include "app/port_directory.h"
 #include "app/shell.h"
+#include "database/data_folder.h"
 #include "engine/device_engine.h"
 #include "ui/data_downloader.h"
 #include "ui/dlg_connection.h"
@@ -20,6 +26,59 @@ namespace tessor {
 
 namespace {
 constexpr int kPauseBeforeConnectMs = 200;
+
+// "trace-2026-12-08-175800.txt" in local time, digits only so the name never
+// depends on the locale; a second trace in the same second gets "-2", "-3"...
+std::string NewTracePath(const std::string& folder) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char stamp[80];
+  std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d-%02d%02d%02d", local.tm_year + 1900,
+                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+  const std::string base = folder + "/trace-" + stamp;
+  std::string path = base + ".txt";
+  for (int n = 2; QFileInfo::exists(QString::fromStdString(path)) ||
+                  QFileInfo::exists(QString::fromStdString(path + ".part"));
+       ++n) {
+    path = base + "-" + std::to_string(n) + ".txt";
+  }
+  return path;
+}
+}  // namespace
+
+QString CDlgConnection::trace_path() const {
+  return trace_.is_open() ? ToWide(trace_.path()) : QString();
+}
+
+// Puts the recorder in front of the port before the connect opens it. A trace
+// that cannot be made is said, and the connection goes on unrecorded.
+void CDlgConnection::StartTrace() {
+  // The transport may only change while the line is closed and nothing runs.
+  if (!record_line_ || trace_.is_open() || engine_.link_flag.load()) return;
+  const std::string folder = DataFolder();
+  if (folder.empty()) {
+    AddStatusLine("Cannot record the serial line: there is no data folder.", false);
+    return;
+  }
+  const std::string path = NewTracePath(folder);
+  if (!trace_.Open(path)) {
+    AddStatusLine("Cannot record the serial line to " + ToWide(path) + ": " +
+                      ToWide(std::string(std::strerror(errno))),
+                  false);
+    return;
+  }
+  engine_.SetTransport(&recorder_);
+  AddStatusLine("Recording the serial line to " + ToWide(path), false);
+}
+
+// Runs once the link is down and the engine's threads are stopped, so the
+// trace is complete under its own name.
+void CDlgConnection::EndTrace() {
+  engine_.SetTransport(nullptr);
+  if (!trace_.is_open()) return;
+  const QString path = ToWide(trace_.path());
+  if (!trace_.Close()) AddStatusLine("Cannot complete the trace " + path, false);
 }
 
 void CDlgConnection::SetConnectedState(bool connected) {
@@ -59,6 +118,7 @@ void CDlgConnection::ConnectClicked() {
     return;
   }
   StartOperationState();
+  StartTrace();
   connect_button_->setEnabled(false);
   download_db_->setEnabled(false);
   SetListsEnabled(false);
@@ -133,6 +193,21 @@ void CDlgConnection::OnConnectResult(int result) {
   SetConnectedState(false);
   if (result == kResultPortOpen || result == kResultPortSettings) RefreshPorts();
   SetNotConnectedControls();
+  EndFailedTrace(result);
+}
+
+// A port that did not open leaves nothing running; a device that stayed silent
+// leaves the link thread and the port, which must go before the trace ends.
+void CDlgConnection::EndFailedTrace(int result) {
+  if (!trace_.is_open()) return;
+  if (result == kResultPortOpen || result == kResultPortSettings) {
+    EndTrace();
+    return;
+  }
+  DisconnectEngine([this] {
+    EndTrace();
+    SetNotConnectedControls();
+  });
 }
 
 void CDlgConnection::SetNotConnectedControls() {
@@ -177,6 +252,7 @@ void CDlgConnection::DisconnectEngine(std::function<void()> done) {
 
 // The status list keeps the failure line; the page is as before the connect.
 void CDlgConnection::EndFailedConnect() {
+  EndTrace();
   process_->setEnabled(false);
   download_db_->setEnabled(false);
   RefreshPorts();
@@ -201,6 +277,7 @@ void CDlgConnection::FinishDisconnect(bool keep_status) {
   SetCloseEnabled(true);
   SetMainBusy(false);
   if (!keep_status) status_list_->clear();
+  EndTrace();
   if (main_ != nullptr) {
     // The POIs were judged against the coverage of the device that is gone.
     if (main_->poi_page() != nullptr) main_->poi_page()->ResetPoiPage();

@@ -1,6 +1,8 @@
 #include "window_trust_test.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -13,6 +15,8 @@
 #include <QTabBar>
 #include <algorithm>
 
+#include "database/data_folder.h"
+#include "engine/trace_format.h"
 #include "ui/dlg_device_status.h"
 #include "ui/dlg_file_conversion.h"
 #include "ui/download_about.h"
@@ -43,6 +47,42 @@ class Questions {
  private:
   QuestionHandler previous_;
 };
+
+QStringList TraceFiles() {
+  return QDir(QString::fromStdString(DataFolder())).entryList({"trace-*"}, QDir::Files, QDir::Name);
+}
+
+// Connects to the simulator and disconnects again from the page's button.
+void ConnectAndDisconnect(UiRig& rig) {
+  rig.SelectPort("sim");
+  rig.ConnectAndSettle();
+  rig.page().connect_button()->click();
+  QTRY_VERIFY_WITH_TIMEOUT(!rig.page().connected() && !rig.page().device_call_running() &&
+                               rig.page().connect_button()->isEnabled(),
+                           kDeviceWaitMs);
+}
+
+// Points the data folder somewhere it cannot be made, for one scope.
+class NoDataFolder {
+ public:
+  explicit NoDataFolder(const QString& blocking_file) : saved_(qgetenv("XDG_DATA_HOME")) {
+    QFile file(blocking_file);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    qputenv("XDG_DATA_HOME", (blocking_file + "/data").toUtf8());
+  }
+  ~NoDataFolder() { qputenv("XDG_DATA_HOME", saved_); }
+
+ private:
+  QByteArray saved_;
+};
+
+// The trace's lines, with the reading's error as the test's message.
+std::vector<trace::Line> ReadLines(const QString& path) {
+  std::vector<trace::Line> lines;
+  std::string error;
+  if (!trace::ReadTrace(path.toStdString(), &lines, &error)) qWarning("%s", error.c_str());
+  return lines;
+}
 
 bool AnyMatches(const QStringList& lines, const QString& pattern) {
   const QRegularExpression re(pattern);
@@ -242,6 +282,106 @@ void WindowTrustTest::ShowAllPagesFromTheViewMenuShowsDownloadAndEveryTab() {
 
   w.show_all_action()->trigger();
   QVERIFY(!rig.page().download_db()->isVisible());
+}
+
+void WindowTrustTest::RecordTheSerialLineWritesADatedTraceAndIsRemembered() {
+  UiRig rig;
+  rig.StartDevice(devsim::Scenario{});
+  CDataDownloader& w = rig.Open();
+  QVERIFY(!w.record_line_action()->isChecked());
+  QMenu* view = nullptr;
+  for (QAction* a : w.menu_bar()->actions()) {
+    if (a->text() == "&View") view = a->menu();
+  }
+  QVERIFY(view != nullptr && view->actions().contains(w.record_line_action()));
+  const QStringList before = TraceFiles();
+  w.record_line_action()->trigger();
+
+  rig.SelectPort("sim");
+  rig.ConnectAndSettle();
+  const QString path = rig.page().trace_path();
+  QVERIFY(!path.isEmpty());
+  QVERIFY2(QFileInfo(path).fileName().contains(
+               QRegularExpression(R"(^trace-\d{4}-\d\d-\d\d-\d{6}(-\d+)?\.txt$)")),
+           qPrintable(path));
+  QVERIFY(rig.HasLine("Recording the serial line to " + path));
+  // Written to the side while the link is up.
+  QVERIFY(QFile::exists(path + ".part"));
+  QVERIFY(!QFile::exists(path));
+
+  rig.page().connect_button()->click();
+  QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path) && !rig.page().device_call_running(), kDeviceWaitMs);
+  QVERIFY(!QFile::exists(path + ".part"));
+  const std::vector<trace::Line> lines = ReadLines(path);
+  const auto has = [&lines](trace::Direction d) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [d](const trace::Line& l) { return l.direction == d; });
+  };
+  QVERIFY(has(trace::Direction::kHost));
+  QVERIFY(has(trace::Direction::kDevice));
+  QVERIFY(!lines.empty() && lines.front().direction == trace::Direction::kNote);
+  QVERIFY(lines.front().bytes.rfind("open ", 0) == 0);
+  QCOMPARE(lines.back().direction, trace::Direction::kNote);
+  QCOMPARE(QString::fromStdString(lines.back().bytes), QString("close"));
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  QVERIFY(file.readLine().startsWith("# tessor trace 1"));
+  QCOMPARE(TraceFiles().size(), before.size() + 1);
+
+  // The choice outlives the window; switched off, a connection leaves no trace.
+  rig.window.reset();
+  CDataDownloader& again = rig.Open();
+  QVERIFY(again.record_line_action()->isChecked());
+  QVERIFY(rig.page().record_line());
+  again.record_line_action()->trigger();
+  ConnectAndDisconnect(rig);
+  QCOMPARE(TraceFiles().size(), before.size() + 1);
+  rig.window.reset();
+  QVERIFY(!rig.Open().record_line_action()->isChecked());
+}
+
+void WindowTrustTest::ATraceThatCannotBeMadeIsSaidAndTheConnectionGoesOn() {
+  UiRig rig;
+  rig.StartDevice(devsim::Scenario{});
+  CDataDownloader& w = rig.Open();
+  w.record_line_action()->trigger();
+  const NoDataFolder blocked(rig.dir.filePath("a file"));
+  QVERIFY(DataFolder().empty());
+
+  rig.SelectPort("sim");
+  rig.ConnectAndSettle();
+  QVERIFY(rig.HasLine("Cannot record the serial line: there is no data folder."));
+  QVERIFY(rig.page().trace_path().isEmpty());
+  QVERIFY(&rig.engine->transport() == &rig.engine->port);
+  rig.page().connect_button()->click();
+  QTRY_VERIFY_WITH_TIMEOUT(!rig.page().connected() && !rig.page().device_call_running() &&
+                               rig.page().connect_button()->isEnabled(),
+                           kDeviceWaitMs);
+}
+
+void WindowTrustTest::AFailedConnectCompletesItsTrace() {
+  // A device silent from the first query, then one that stops in the handshake.
+  for (const int command : {100, 108}) {
+    devsim::Scenario s;
+    s.faults.silent = {{command, 1000}};
+    UiRig rig;
+    rig.StartDevice(s);
+    CDataDownloader& w = rig.Open();
+    w.record_line_action()->trigger();
+    rig.SelectPort("sim");
+    rig.page().connect_button()->click();
+    const QString path = rig.page().trace_path();
+    QVERIFY(!path.isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path) && !rig.page().device_call_running() &&
+                                 rig.page().connect_button()->isEnabled(),
+                             kDeviceWaitMs);
+    QVERIFY(!rig.page().connected());
+    QVERIFY(!QFile::exists(path + ".part"));
+    const std::vector<trace::Line> lines = ReadLines(path);
+    QVERIFY(!lines.empty());
+    QCOMPARE(QString::fromStdString(lines.back().bytes), QString("close"));
+    QVERIFY(&rig.engine->transport() == &rig.engine->port);
+  }
 }
 
 void WindowTrustTest::SizeAndPlaceAreRestored() {

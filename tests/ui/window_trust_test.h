@@ -13,6 +13,9 @@ class WindowTrustTest : public QObject {
   void UploadShowsBytesRateAndTimeLeftThenTheResult();
   void CloseDuringAnUploadSaysWhyAndCancelStopsIt();
   void ShowAllPagesFromTheViewMenuShowsDownloadAndEveryTab();
+  void RecordTheSerialLineWritesADatedTraceAndIsRemembered();
+  void ATraceThatCannotBeMadeIsSaidAndTheConnectionGoesOn();
+  void AFailedConnectCompletesItsTrace();
   void SizeAndPlaceAreRestored();
   void WindowAndAboutPageCarryTheIcon();
 };
