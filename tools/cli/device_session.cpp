@@ -163,7 +163,9 @@ int DeviceSession::Open(const std::string& port) {
   }
   if (result != kResultOk && result != kResultNoDatabase) return result;
   // Device jobs start once the handshake has read the logger and left its loop.
-  while (!engine_.handshake_done.load() && engine_.link_flag.load()) {
+  // A handshake thread that ended without saying so is no reason to wait on.
+  while (!engine_.handshake_done.load() && engine_.link_flag.load() &&
+         engine_.ThreadRunning(CDeviceEngine::kSlotHandshake)) {
     if (interrupted()) return kResultHandshakeRunning;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
