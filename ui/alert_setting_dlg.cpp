@@ -195,7 +195,10 @@ void CAlertSettingDlg::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (refresh_pending_) return;
   refresh_pending_ = true;
-  QTimer::singleShot(TimingScale::Ms(kShowPauseMs), this, [this] {
+  CDataDownloader* main = main_window();
+  const int pause = main != nullptr ? main->engine().transport().WaitMs(kShowPauseMs)
+                                    : TimingScale::Ms(kShowPauseMs);
+  QTimer::singleShot(pause, this, [this] {
     refresh_pending_ = false;
     if (isVisible()) Refresh();
   });
@@ -217,10 +220,10 @@ void CAlertSettingDlg::Refresh() {
   auto config = std::make_shared<LoggerConfig>();
   call_.Run(
       [&engine, config] {
-        TimingScale::Pause(kWaitBoxPauseMs);
+        engine.transport().Pause(kWaitBoxPauseMs);
         for (int i = 0; i < kQueryTries; ++i) {
           if (engine.QueryLoggerConfig(config.get()) == kResultOk) return kResultOk;
-          TimingScale::Pause(kTryPauseMs);
+          engine.transport().Pause(kTryPauseMs);
         }
         return kResultNoAnswer;
       },
@@ -308,16 +311,16 @@ void CAlertSettingDlg::SetClicked() {
   call_.Run(
       [&engine, critical, notification] {
         engine.SetLinkMode(3, true);
-        TimingScale::Pause(kLinkModeSettleMs);
+        engine.transport().Pause(kLinkModeSettleMs);
         if (notification - critical < kMinimumGap) return kRangesTooClose;
         int result = kResultNoAnswer;
         for (int i = 0; i < kSetTries; ++i) {
           result = engine.SetAlertRanges(critical, notification);
           if (result == kResultOk) {
-            TimingScale::Pause(kSavedPauseMs);
+            engine.transport().Pause(kSavedPauseMs);
             break;
           }
-          TimingScale::Pause(kTryPauseMs);
+          engine.transport().Pause(kTryPauseMs);
         }
         return result;
       },

@@ -131,7 +131,7 @@ void CDlgConnection::ConnectClicked() {
   SetCloseEnabled(false);
   call_.Run(
       [this, number] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(kPauseBeforeConnectMs));
+        engine_.transport().Pause(kPauseBeforeConnectMs);
         return engine_.Connect(number);
       },
       [this](int result) { OnConnectResult(result); });

@@ -72,18 +72,18 @@ void CDlgDeviceStatus::StartLoad() {
   auto result = std::make_shared<LoadResult>();
   load_call_.Run(
       [&e, result, since] {
-        TimingScale::Pause(kLoadStartPauseMs);
+        e.transport().Pause(kLoadStartPauseMs);
         FlashUsage usage;
         for (int i = 0; i < kLoadTries && !result->flash_ok; ++i) {
           result->flash_ok = e.QueryFlashUsage(&usage) == kResultOk;
-          if (!result->flash_ok) TimingScale::Pause(kTryPauseMs);
+          if (!result->flash_ok) e.transport().Pause(kTryPauseMs);
         }
         result->percent = usage.used_percent;
         for (int i = 0; i < kLoadTries && !result->config_ok; ++i) {
           result->config_ok = e.QueryLoggerConfig(&result->config) == kResultOk;
-          if (!result->config_ok) TimingScale::Pause(kTryPauseMs);
+          if (!result->config_ok) e.transport().Pause(kTryPauseMs);
         }
-        TimingScale::Pause(kTryPauseMs);
+        e.transport().Pause(kTryPauseMs);
         result->streaming = SeesPositions(e, since, kStreamWatchMs);
         return 0;
       },
@@ -184,7 +184,7 @@ void CDlgDeviceStatus::SetLogConfigClicked() {
   RunDeviceCall(
       [&e, interval, type, full] {
         e.SetLinkMode(3, true);
-        TimingScale::Pause(kModeChangePauseMs);
+        e.transport().Pause(kModeChangePauseMs);
         return e.SetLoggerConfig(0, interval, type, full);
       },
       [this](int result) { Box(LoadText(result != kResultOk ? 161 : 162)); });

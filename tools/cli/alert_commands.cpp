@@ -40,7 +40,7 @@ int ReadRanges(CDeviceEngine& e, int* critical, int* notification) {
   for (int i = 0; i < kTries; ++i) {
     result = e.QueryLoggerConfig(&config);
     if (result == kResultOk) break;
-    TimingScale::Pause(kTryPauseMs);
+    e.transport().Pause(kTryPauseMs);
   }
   if (result != kResultOk) {
     Message("Failed to get  configuration!");
@@ -61,13 +61,13 @@ int SetRanges(DeviceSession& s, int critical, int notification) {
   for (int i = 0; i < kTries; ++i) {
     result = s.engine().SetAlertRanges(critical, notification);
     if (result == kResultOk) break;
-    TimingScale::Pause(kTryPauseMs);
+    s.engine().transport().Pause(kTryPauseMs);
   }
   if (result != kResultOk) {
     Message("Failed to set VELD configuration!! Please retry latter.");
     return result;
   }
-  TimingScale::Pause(kSavedPauseMs);
+  s.engine().transport().Pause(kSavedPauseMs);
   Message("Set VELD configuration successfully!!");
   PrintRanges(critical, notification);
   return kExitOk;

@@ -150,27 +150,27 @@ int WaitEraseEnd(DeviceSession& s) {
   using std::chrono::milliseconds;
   constexpr int kEraseLimitMs = 10 * 60 * 1000;
   CDeviceEngine& e = s.engine();
+  const Transport& clock = e.transport();
   AutoResetEvent& report = e.event(AnswerEvent::kEraseDone);
   report.Reset();
   const auto start = Clock::now();
-  const auto limit = start + milliseconds(TimingScale::Ms(kEraseLimitMs));
-  auto quiet_at = start + milliseconds(TimingScale::Ms(timing::kEraseQuietWaitMs));
+  const auto limit = start + milliseconds(clock.WaitMs(kEraseLimitMs));
+  auto quiet_at = start + milliseconds(clock.WaitMs(timing::kEraseQuietWaitMs));
   s.observer().ShowPhase("erase");
   s.observer().ShowSteps(0, 1);
   while (e.link_flag.load() && !s.interrupted()) {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start);
     s.observer().ShowElapsed("erasing", static_cast<int>(seconds.count()));
     if (report.Wait(100)) {
-      quiet_at =
-          Clock::now() +
-          milliseconds(TimingScale::Ms(timing::kEraseQuietWaitMs + timing::kEraseRoundPauseMs));
+      quiet_at = Clock::now() +
+                 milliseconds(clock.WaitMs(timing::kEraseQuietWaitMs + timing::kEraseRoundPauseMs));
     } else if (Clock::now() >= quiet_at) {
       s.observer().ShowSteps(1, 1);
       return kExitOk;
     }
     if (Clock::now() >= limit) {
       PrintError("the device still reports erasing after " +
-                 std::to_string(TimingScale::Ms(kEraseLimitMs) / 1000) + " s");
+                 std::to_string(clock.WaitMs(kEraseLimitMs) / 1000) + " s");
       return kExitDeviceFailed;
     }
   }
