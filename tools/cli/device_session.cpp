@@ -163,10 +163,10 @@ int DeviceSession::Open(const std::string& port) {
     PrintError(path_ + ": " + PortErrorText(engine_.last_system_error.load()));
   }
   if (result != kResultOk && result != kResultNoDatabase) return result;
-  // Device jobs start once the handshake has read the logger and left its loop.
-  // A handshake thread that ended without saying so is no reason to wait on.
-  while (!engine_.handshake_done.load() && engine_.link_flag.load() &&
-         engine_.ThreadRunning(CDeviceEngine::kSlotHandshake)) {
+  // Device jobs start once the handshake thread has ended: after it says done
+  // it still takes the device out of link mode, and a job's own mode change
+  // must not cross that. On a busy machine this takes longer than a stop wait.
+  while (engine_.ThreadRunning(CDeviceEngine::kSlotHandshake) && engine_.link_flag.load()) {
     if (interrupted()) return kResultHandshakeRunning;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
