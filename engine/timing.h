@@ -41,6 +41,17 @@ inline constexpr int kConfigWaitMs = 2000;
 inline constexpr int kHandshakeStepPauseMs = 100;
 inline constexpr int kHandshakeNoTracksPauseMs = 3000;
 inline constexpr int kHandshakeEndPauseMs = 1000;
+// Setting procedures of the logger and alert pages and tessorctl.
+// The device takes a setting only once it has settled in link mode 3.
+inline constexpr int kSettingModeSettleMs = 3000;
+// Between two tries of a query or a setting the device did not take.
+inline constexpr int kSettingTryPauseMs = 100;
+// The detector writes saved alert ranges to its flash before the next command.
+inline constexpr int kAlertRangesSavedPauseMs = 500;
+// Lets the wait box appear before a page's first device call.
+inline constexpr int kWaitBoxPauseMs = 200;
+// A logger that still reports erasing after this will not stop by itself.
+inline constexpr int kEraseLimitMs = 10 * 60 * 1000;
 // Database transfer.
 inline constexpr int kBlockAckWaitMs = 500;
 inline constexpr int kBlockRetryPauseMs = 1000;

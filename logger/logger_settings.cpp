@@ -1,0 +1,38 @@
+#include "logger/logger_settings.h"
+
+#include "engine/device_engine.h"
+#include "engine/timing.h"
+
+namespace tessor {
+
+int CallWithTries(CDeviceEngine& e, int tries, TryPacing pacing,
+                  const std::function<int()>& attempt) {
+  int result = kResultNoAnswer;
+  for (int i = 0; i < tries; ++i) {
+    result = attempt();
+    if (result == kResultOk) break;
+    if (pacing == TryPacing::kPaused) e.transport().Pause(timing::kSettingTryPauseMs);
+  }
+  return result;
+}
+
+int QueryLoggerConfigWithTries(CDeviceEngine& e, LoggerConfig* out, TryPacing pacing) {
+  return CallWithTries(e, kProcedureTries, pacing, [&e, out] { return e.QueryLoggerConfig(out); });
+}
+
+void EnterSettingMode(CDeviceEngine& e) {
+  // Mode 3 shows no message, answered or not.
+  e.SetLinkMode(3, false);
+  e.transport().Pause(timing::kSettingModeSettleMs);
+}
+
+int SetAlertRangesWithTries(CDeviceEngine& e, int critical, int notification) {
+  EnterSettingMode(e);
+  if (notification - critical < kAlertRangeMinimumGap) return kResultBadArgument;
+  const int result = CallWithTries(e, kProcedureTries, TryPacing::kPaused,
+                                   [&] { return e.SetAlertRanges(critical, notification); });
+  if (result == kResultOk) e.transport().Pause(timing::kAlertRangesSavedPauseMs);
+  return result;
+}
+
+}  // namespace tessor
