@@ -4,7 +4,7 @@
 #include <iostream>
 #include <memory>
 
-#include "engine/timing.h"
+#include "logger/logger_settings.h"
 #include "tools/cli/cli_output.h"
 #include "tools/cli/decimal_options.h"
 #include "tools/cli/device_session.h"
@@ -12,11 +12,6 @@
 namespace tessor::cli {
 
 namespace {
-
-constexpr int kTries = 10;
-constexpr int kTryPauseMs = 100;
-constexpr int kSavedPauseMs = 500;
-constexpr int kMinimumGap = 200;
 
 struct AlertOptions {
   std::string port;
@@ -36,13 +31,7 @@ void PrintRanges(int critical, int notification) {
 
 int ReadRanges(CDeviceEngine& e, int* critical, int* notification) {
   LoggerConfig config;
-  int result = kResultNoAnswer;
-  for (int i = 0; i < kTries; ++i) {
-    result = e.QueryLoggerConfig(&config);
-    if (result == kResultOk) break;
-    e.transport().Pause(kTryPauseMs);
-  }
-  if (result != kResultOk) {
+  if (const int result = QueryLoggerConfigWithTries(e, &config); result != kResultOk) {
     Message("Failed to get  configuration!");
     return result;
   }
@@ -52,22 +41,15 @@ int ReadRanges(CDeviceEngine& e, int* critical, int* notification) {
 }
 
 int SetRanges(DeviceSession& s, int critical, int notification) {
-  s.EnterLinkMode();
-  if (notification - critical < kMinimumGap) {
+  const int result = SetAlertRangesWithTries(s.engine(), critical, notification);
+  if (result == kResultBadArgument) {
     Message("Notification range should be more than critical range 200 M!!");
     return kExitUsage;
-  }
-  int result = kResultNoAnswer;
-  for (int i = 0; i < kTries; ++i) {
-    result = s.engine().SetAlertRanges(critical, notification);
-    if (result == kResultOk) break;
-    s.engine().transport().Pause(kTryPauseMs);
   }
   if (result != kResultOk) {
     Message("Failed to set VELD configuration!! Please retry latter.");
     return result;
   }
-  s.engine().transport().Pause(kSavedPauseMs);
   Message("Set VELD configuration successfully!!");
   PrintRanges(critical, notification);
   return kExitOk;

@@ -205,9 +205,4 @@ void DeviceSession::WaitWorker(int slot, const std::function<void()>& each_round
   if (each_round) each_round();
 }
 
-void DeviceSession::EnterLinkMode() {
-  engine_.SetLinkMode(3, false);
-  engine_.transport().Pause(3000);
-}
-
 }  // namespace tessor::cli

@@ -75,8 +75,6 @@ class DeviceSession {
   // times a second. Once interrupted, the thread is told to stop and given
   // a bounded time to end cleanly before it is stopped outright.
   void WaitWorker(int slot, const std::function<void()>& each_round = {});
-  // The bracket the logger pages use before a setting.
-  void EnterLinkMode();
 
   PrintingObserver& observer() { return observer_; }
   // Whether Ctrl-C or SIGTERM has come; the job should end soon.

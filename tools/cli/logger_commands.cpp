@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "engine/timing.h"
+#include "logger/erase_wait.h"
+#include "logger/logger_settings.h"
 #include "logger/nmea_conversion.h"
 #include "tools/cli/cli_output.h"
 #include "tools/cli/decimal_options.h"
@@ -140,39 +142,30 @@ int DownloadTracks(DeviceSession& s, const LoggerOptions& o) {
   return kExitOk;
 }
 
-// Follows the device's erase reports as the engine's quiet wait does (the
-// erase ends with the first quiet wait after the pause that follows a
-// report), but on the tool's thread: with the time shown, Ctrl-C heard, a
-// lost line told apart from the end, and a bound on a device that never falls
-// quiet.
-int WaitEraseEnd(DeviceSession& s) {
-  using Clock = std::chrono::steady_clock;
-  using std::chrono::milliseconds;
-  constexpr int kEraseLimitMs = 10 * 60 * 1000;
-  CDeviceEngine& e = s.engine();
-  const Transport& clock = e.transport();
-  AutoResetEvent& report = e.event(AnswerEvent::kEraseDone);
-  report.Reset();
-  const auto start = Clock::now();
-  const auto limit = start + milliseconds(clock.WaitMs(kEraseLimitMs));
-  auto quiet_at = start + milliseconds(clock.WaitMs(timing::kEraseQuietWaitMs));
+// Follows the erase on the tool's thread: the time shown, Ctrl-C heard, a
+// lost line told apart from the end, and a bound on a device that never
+// falls quiet.
+int FollowErase(DeviceSession& s) {
   s.observer().ShowPhase("erase");
   s.observer().ShowSteps(0, 1);
-  while (e.link_flag.load() && !s.interrupted()) {
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start);
-    s.observer().ShowElapsed("erasing", static_cast<int>(seconds.count()));
-    if (report.Wait(100)) {
-      quiet_at = Clock::now() +
-                 milliseconds(clock.WaitMs(timing::kEraseQuietWaitMs + timing::kEraseRoundPauseMs));
-    } else if (Clock::now() >= quiet_at) {
+  EraseWatch watch;
+  watch.each_round = [&s](std::chrono::milliseconds elapsed) {
+    s.observer().ShowElapsed("erasing", static_cast<int>(elapsed.count() / 1000));
+  };
+  watch.stop_requested = [] { return DeviceSession::interrupted(); };
+  watch.limit_ms = timing::kEraseLimitMs;
+  switch (WaitEraseEnd(s.engine(), watch)) {
+    case EraseEnd::kQuiet:
       s.observer().ShowSteps(1, 1);
       return kExitOk;
-    }
-    if (Clock::now() >= limit) {
+    case EraseEnd::kStillErasing:
       PrintError("the device still reports erasing after " +
-                 std::to_string(clock.WaitMs(kEraseLimitMs) / 1000) + " s");
+                 std::to_string(s.engine().transport().WaitMs(timing::kEraseLimitMs) / 1000) +
+                 " s");
       return kExitDeviceFailed;
-    }
+    case EraseEnd::kLineLost:
+    case EraseEnd::kStopped:
+      break;
   }
   s.SetFinished("the erase was started; the device may still be erasing");
   if (!s.interrupted()) PrintError("the line was lost before the erase ended");
@@ -182,7 +175,7 @@ int WaitEraseEnd(DeviceSession& s) {
 int EraseLog(DeviceSession& s) {
   const int result = s.engine().EraseLog();
   if (result != kResultOk) return result;
-  return WaitEraseEnd(s);
+  return FollowErase(s);
 }
 
 // "on"/"off" and the like as the 0 or 1 of a switch; -1 when it is neither.
@@ -191,18 +184,18 @@ int Choice(const std::string& text, const char* zero, const char* one) {
 }
 
 int SetLogConfig(DeviceSession& s, const LoggerOptions& o) {
-  s.EnterLinkMode();
+  EnterSettingMode(s.engine());
   return s.engine().SetLoggerConfig(Choice(o.log_type, "time", "distance"), o.interval, o.data_type,
                                     Choice(o.memory_full, "overwrite", "stop"));
 }
 
 int SetSwitches(DeviceSession& s, const LoggerOptions& o) {
-  s.EnterLinkMode();
+  EnterSettingMode(s.engine());
   return s.engine().SetLogSwitches(Choice(o.log, "off", "on"), Choice(o.nmea, "off", "on"));
 }
 
 int SetSpeedFilter(DeviceSession& s, const LoggerOptions& o) {
-  s.EnterLinkMode();
+  EnterSettingMode(s.engine());
   return s.engine().SetSpeedFilter(o.speed_filter);
 }
 
