@@ -15,6 +15,7 @@
 #include "engine/device_engine.h"
 #include "engine/string_table.h"
 #include "engine/timing.h"
+#include "logger/logger_settings.h"
 #include "ui/data_downloader.h"
 #include "ui/dlg_connection.h"
 #include "ui/message_seam.h"
@@ -26,14 +27,8 @@ namespace {
 constexpr int kCriticalLow = 200, kCriticalHigh = 1800;
 constexpr int kNotificationHigh = 2000;
 constexpr int kStep = 100;
-// Pauses of the page's own flow (the device needs them between commands).
+// The page reads the device once it has been shown for this long.
 constexpr int kShowPauseMs = 100;
-constexpr int kWaitBoxPauseMs = 200;
-constexpr int kTryPauseMs = 100;
-constexpr int kLinkModeSettleMs = 3000;
-constexpr int kSavedPauseMs = 500;
-// The Set flow's own outcome when the ranges are too close; no device code uses it.
-constexpr int kRangesTooClose = -1;
 
 constexpr const char* kGetFailed = "Failed to get  configuration!";
 constexpr const char* kDownloadRunning = "Please wait for finishing getting  data.";
@@ -220,12 +215,8 @@ void CAlertSettingDlg::Refresh() {
   auto config = std::make_shared<LoggerConfig>();
   call_.Run(
       [&engine, config] {
-        engine.transport().Pause(kWaitBoxPauseMs);
-        for (int i = 0; i < kQueryTries; ++i) {
-          if (engine.QueryLoggerConfig(config.get()) == kResultOk) return kResultOk;
-          engine.transport().Pause(kTryPauseMs);
-        }
-        return kResultNoAnswer;
+        engine.transport().Pause(timing::kWaitBoxPauseMs);
+        return QueryLoggerConfigWithTries(engine, config.get());
       },
       [this, config](int result) {
         OnConfigRead(result, static_cast<int>(config->value(11)),
@@ -310,19 +301,7 @@ void CAlertSettingDlg::SetClicked() {
   CDeviceEngine& engine = main->engine();
   call_.Run(
       [&engine, critical, notification] {
-        engine.SetLinkMode(3, true);
-        engine.transport().Pause(kLinkModeSettleMs);
-        if (notification - critical < kMinimumGap) return kRangesTooClose;
-        int result = kResultNoAnswer;
-        for (int i = 0; i < kSetTries; ++i) {
-          result = engine.SetAlertRanges(critical, notification);
-          if (result == kResultOk) {
-            engine.transport().Pause(kSavedPauseMs);
-            break;
-          }
-          engine.transport().Pause(kTryPauseMs);
-        }
-        return result;
+        return SetAlertRangesWithTries(engine, critical, notification);
       },
       [this, critical, notification](int result) { OnSetDone(result, critical, notification); });
 }
@@ -330,7 +309,7 @@ void CAlertSettingDlg::SetClicked() {
 void CAlertSettingDlg::OnSetDone(int result, int critical, int notification) {
   CloseWaitBox();
   EnableControls(true);
-  if (result == kRangesTooClose) {
+  if (result == kResultBadArgument) {
     Box(kTooClose);
   } else if (result == kResultOk) {
     device_critical_ = critical;

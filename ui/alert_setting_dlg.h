@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QWidget>
 
+#include "logger/logger_settings.h"
 #include "ui/background_call.h"
 
 class QComboBox;
@@ -22,9 +23,7 @@ class CAlertSettingDlg : public QWidget {
   Q_OBJECT
 
  public:
-  static constexpr int kQueryTries = 10;
-  static constexpr int kSetTries = 10;
-  static constexpr int kMinimumGap = 200;
+  static constexpr int kMinimumGap = kAlertRangeMinimumGap;
 
   // The notification list for a critical range r: r + 200 up to 2000 in steps of 100.
   static QStringList NotificationItems(int critical);

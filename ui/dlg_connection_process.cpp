@@ -7,6 +7,7 @@
 #include "app/shell.h"
 #include "engine/device_engine.h"
 #include "engine/string_table.h"
+#include "logger/logger_settings.h"
 #include "ui/data_downloader.h"
 #include "ui/dlg_connection.h"
 #include "ui/login_dlg.h"
@@ -16,7 +17,6 @@
 namespace tessor {
 
 namespace {
-constexpr int kLoggerConfigTries = 10;
 constexpr int kImagePathLimit = 259;
 constexpr const char* kUploadFailed =
     "Failed to upload the DB, please check the connection or the device!!";
@@ -59,10 +59,8 @@ void CDlgConnection::PoiChecked() {
   call_.Run(
       [this] {
         LoggerConfig config;
-        for (int i = 0; i < kLoggerConfigTries; ++i) {
-          if (engine_.QueryLoggerConfig(&config) == kResultOk) return kResultOk;
-        }
-        return kResultNoAnswer;
+        // The switch's query has never waited between its tries.
+        return QueryLoggerConfigWithTries(engine_, &config, TryPacing::kBackToBack);
       },
       [this](int result) {
         connect_button_->setEnabled(true);

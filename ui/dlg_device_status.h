@@ -21,6 +21,7 @@ namespace tessor {
 class CDataDownloader;
 class CDeviceEngine;
 class CdlgWaitBox;
+enum class EraseEnd;
 
 // The logger status page ("Data Log Status"): flash usage, the log configuration,
 // battery, switches, the GPS-mouse toggle and the erase of the whole log.
@@ -114,7 +115,7 @@ class CDlgDeviceStatus : public QWidget {
   void EndErase(bool ok);
   void EraseAccepted();
   void EraseTick();
-  void EraseFinished();
+  void EraseFinished(EraseEnd end);
   void Box(const QString& text, bool owned = true);
   bool Connected() const;
   CDeviceEngine& engine() const;

@@ -17,6 +17,8 @@
 #include "engine/device_engine.h"
 #include "engine/string_table.h"
 #include "engine/timing.h"
+#include "logger/erase_wait.h"
+#include "logger/logger_settings.h"
 #include "ui/data_downloader.h"
 #include "ui/dlg_connection.h"
 #include "ui/dlg_device_status.h"
@@ -27,10 +29,6 @@
 namespace tessor {
 
 namespace {
-constexpr int kLoadTries = 10;
-constexpr int kTryPauseMs = 100;
-constexpr int kLoadStartPauseMs = 200;
-constexpr int kModeChangePauseMs = 3000;
 constexpr int kEraseTickMs = 100;
 
 bool WaitBoxShown() {
@@ -72,18 +70,15 @@ void CDlgDeviceStatus::StartLoad() {
   auto result = std::make_shared<LoadResult>();
   load_call_.Run(
       [&e, result, since] {
-        e.transport().Pause(kLoadStartPauseMs);
+        e.transport().Pause(timing::kWaitBoxPauseMs);
         FlashUsage usage;
-        for (int i = 0; i < kLoadTries && !result->flash_ok; ++i) {
-          result->flash_ok = e.QueryFlashUsage(&usage) == kResultOk;
-          if (!result->flash_ok) e.transport().Pause(kTryPauseMs);
-        }
+        result->flash_ok = CallWithTries(e, kProcedureTries, TryPacing::kPaused, [&e, &usage] {
+                             return e.QueryFlashUsage(&usage);
+                           }) == kResultOk;
         result->percent = usage.used_percent;
-        for (int i = 0; i < kLoadTries && !result->config_ok; ++i) {
-          result->config_ok = e.QueryLoggerConfig(&result->config) == kResultOk;
-          if (!result->config_ok) e.transport().Pause(kTryPauseMs);
-        }
-        e.transport().Pause(kTryPauseMs);
+        result->config_ok = QueryLoggerConfigWithTries(e, &result->config) == kResultOk;
+        // One more pause, as between tries, before the positions are looked at.
+        e.transport().Pause(timing::kSettingTryPauseMs);
         result->streaming = SeesPositions(e, since, kStreamWatchMs);
         return 0;
       },
@@ -183,8 +178,7 @@ void CDlgDeviceStatus::SetLogConfigClicked() {
   CDeviceEngine& e = engine();
   RunDeviceCall(
       [&e, interval, type, full] {
-        e.SetLinkMode(3, true);
-        e.transport().Pause(kModeChangePauseMs);
+        EnterSettingMode(e);
         return e.SetLoggerConfig(0, interval, type, full);
       },
       [this](int result) { Box(LoadText(result != kResultOk ? 161 : 162)); });
@@ -252,12 +246,8 @@ void CDlgDeviceStatus::EraseAccepted() {
   main_.operationRunning = 1;
   SetDeviceButtonsEnabled(false);
   CDeviceEngine& e = engine();
-  erase_call_.Run(
-      [&e] {
-        e.WaitEraseQuiet();
-        return 0;
-      },
-      [this](int) { EraseFinished(); });
+  erase_call_.Run([&e] { return static_cast<int>(WaitEraseEnd(e)); },
+                  [this](int end) { EraseFinished(static_cast<EraseEnd>(end)); });
   erase_timer_->start(kEraseTickMs);
 }
 
@@ -268,10 +258,11 @@ void CDlgDeviceStatus::EraseTick() {
   if (erase_ticks_ % 10 == 0) emit jobProgress(kJobName, 0, 0);
 }
 
-void CDlgDeviceStatus::EraseFinished() {
+void CDlgDeviceStatus::EraseFinished(EraseEnd end) {
   erase_timer_->stop();
   main_.operationRunning = 0;
-  const bool linked = engine().link_flag.load();
+  // The wait has no limit and no stop here: it ends quiet or with the line.
+  const bool linked = end == EraseEnd::kQuiet && engine().link_flag.load();
   SetDeviceButtonsEnabled(Connected() && linked && engine().ignore_blocks.load());
   // A wait ended by a lost link says nothing about the erase.
   if (linked) {
