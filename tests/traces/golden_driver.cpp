@@ -17,12 +17,11 @@
 #include <thread>
 
 #include "engine/device_engine.h"
+#include "logger/logger_settings.h"
 
 namespace {
 
 using tessor::CDeviceEngine;
-
-constexpr int kLoggerConfigTries = 10;
 
 class PrintingObserver : public tessor::EngineObserver {
  public:
@@ -50,10 +49,7 @@ int PoiCount(CDeviceEngine& e, const std::string& port) {
   if (connected != tessor::kResultOk && connected != tessor::kResultNoDatabase) return connected;
   if (!WaitHandshake(e)) return tessor::kResultNoAnswerRetries;
   tessor::LoggerConfig config;
-  int result = tessor::kResultNoAnswer;
-  for (int i = 0; i < kLoggerConfigTries && result != tessor::kResultOk; ++i) {
-    result = e.QueryLoggerConfig(&config);
-  }
+  const int result = tessor::QueryLoggerConfigWithTries(e, &config, tessor::TryPacing::kBackToBack);
   if (result == tessor::kResultOk) std::cout << "poi-count\t" << config.value(13) << '\n';
   return result;
 }
