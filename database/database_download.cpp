@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "database/data_folder.h"
+#include "database/database_image.h"
 #include "database/file_io.h"
 #include "engine/device_engine.h"
 #include "engine/string_table.h"

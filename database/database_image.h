@@ -8,21 +8,21 @@
 #include <vector>
 
 #include "database/camera_info.h"
+#include "engine/database_info.h"
 
 namespace tessor {
 
 // The detector's database image: a 40-byte header, X x Y index entries of 16
 // bytes plus 4 bytes, then 16-byte points and 4 closing bytes. Little-endian.
 using DatabaseImage = std::vector<uint8_t>;
+// The header's size, magic and flags and the index entry are in
+// engine/database_info.h, with the engine's copy of a read-back header.
 
-inline constexpr size_t kHeaderSize = 40;
 inline constexpr size_t kIndexOffset = 40;
 inline constexpr size_t kIndexEntrySize = 16;
 inline constexpr size_t kPointSize = 16;
 inline constexpr size_t kIndexTail = 4;
 inline constexpr size_t kPointTail = 4;
-inline constexpr std::array<uint8_t, 4> kImageMagic = {'%', 'C', 'D', 'B'};
-inline constexpr std::array<uint8_t, 4> kNewHeaderFlags = {1, 0, 0, 1};
 
 // The header in image order: every corner latitude first.
 struct DatabaseHeader {
@@ -39,47 +39,12 @@ struct DatabaseHeader {
   uint32_t value_r = 0;
 };
 
-struct CellIndexEntry {
-  std::array<uint8_t, 4> value_a = {};
-  std::array<uint8_t, 4> value_b = {};
-  uint32_t point_count = 0;
-  uint32_t point_offset = 0;
-};
-
 // The 16 data bytes of one camera: longitude, latitude, direction, type, vmax.
 struct SCPoint {
   std::array<uint8_t, kPointSize> bytes = {};
 
   static SCPoint FromCamera(const CCameraInfo& camera);
   CCameraInfo ToCamera() const;
-};
-
-// Minimum longitude, minimum latitude, maximum longitude, maximum latitude, in
-// radians; all zero until a header is read.
-struct DatabaseCoverage {
-  float min_longitude = 0.0f;
-  float min_latitude = 0.0f;
-  float max_longitude = 0.0f;
-  float max_latitude = 0.0f;
-};
-
-// The engine's copy of what it read back: corners longitude first.
-struct EngineDatabaseInfo {
-  std::array<uint8_t, 4> magic = kImageMagic;
-  std::array<uint8_t, 4> flags = kNewHeaderFlags;
-  float min_longitude = 0.0f;
-  float min_latitude = 0.0f;
-  float max_longitude = 0.0f;
-  float max_latitude = 0.0f;
-  uint16_t grid_x = 0;
-  uint16_t grid_y = 0;
-  float grid_p = 0.0f;
-  float grid_q = 0.0f;
-  uint32_t value_r = 0;
-  std::array<uint8_t, kHeaderSize> raw_header = {};
-  CellIndexEntry last_entry;
-  CellIndexEntry first_entry;
-  CellIndexEntry last_entry_second_read;
 };
 
 struct PointRange {

@@ -1,8 +1,10 @@
-// The device side of the camera database: header query at connect, upload in
-// acknowledged blocks, read-back and comparison. Runs on engine worker threads.
+// The device side of the camera database: the header query at connect and the
+// reads of device memory that the download is made of (the upload and the
+// download have files of their own). Runs on engine worker threads.
 #include <algorithm>
 #include <chrono>
 
+#include "database/database_image.h"
 #include "engine/device_engine.h"
 #include "engine/field_reader.h"
 #include "engine/string_table.h"

@@ -83,24 +83,26 @@ bool CDeviceEngine::UploadBlocks(const std::vector<uint8_t>& image, uint32_t blo
   return sent == size;
 }
 
+// The upload's one end: the finished flag once everything is said, then the
+// end notification.
 void CDeviceEngine::UploadDatabase() {
+  upload_finished = 0;
+  upload_succeeded = false;
+  const int end = UploadSteps();
+  upload_finished = 1;
+  PostNotification(WM_DEV_OPERATION_END, end, 0);
+}
+
+int CDeviceEngine::UploadSteps() {
   const uint32_t block_size = firmware_version >= 209 ? 128 : 32;
   std::vector<uint8_t> image;
   int error = 0;
-  upload_finished = 0;
-  upload_succeeded = false;
   if (!ReadImageFile(image_path, &image, &error)) {
     ReportStatusText("Can not open " + image_path + ": " + PortErrorText(error));
-    upload_finished = 1;
-    PostNotification(WM_DEV_OPERATION_END, 1, 0);
-    return;
+    return 1;
   }
   image_size = static_cast<uint32_t>(image.size());
-  if (!CheckImageBeforeUpload(image)) {
-    upload_finished = 1;
-    PostNotification(WM_DEV_OPERATION_END, 1, 0);
-    return;
-  }
+  if (!CheckImageBeforeUpload(image)) return 1;
   // Kept beside the download's copy, so that a read-back can be compared.
   const std::string folder = DataFolder();
   const std::string kept = (folder.empty() ? "" : folder + "/") + "ULDB.bin";
@@ -112,32 +114,27 @@ void CDeviceEngine::UploadDatabase() {
   erasing = 0;
   if (SetLinkMode(1, false) != 1) {
     ReportStatusText(kUploadFailed);
-    upload_finished = 1;
-    PostNotification(WM_DEV_OPERATION_END, 0, 0);
-    return;
+    return 0;
   }
   WaitEraseDone();
   ReportStatusText("Upload DataBase.");
   const auto start = std::chrono::steady_clock::now();
-  const bool whole = UploadBlocks(image, block_size);
-  upload_finished = 1;
-  if (!whole && link_flag.load()) {
-    // Three misses in a row: the device holds a partial image.
-    ShowMessage(kUploadFailed);
-    PostNotification(WM_DEV_OPERATION_END, 1, 0);
-    return;
-  }
-  if (!whole) {
+  if (!UploadBlocks(image, block_size)) {
+    // Three misses in a row leave a partial image on the device; a link
+    // that went says so in the list.
+    if (link_flag.load()) {
+      ShowMessage(kUploadFailed);
+      return 1;
+    }
     ReportStatusText(kUploadFailed);
-    PostNotification(WM_DEV_OPERATION_END, 0, 0);
-    return;
+    return 0;
   }
   const double minutes =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / 60.0;
   ReportStatusText(FormatNumbers("Upload Time: %.1f min", minutes));
   upload_succeeded = true;
   ReportStatusText("Finished uploading VELD Data.");
-  PostNotification(WM_DEV_OPERATION_END, 0, 0);
+  return 0;
 }
 
 void CDeviceEngine::DatabaseUploadThread() {

@@ -193,6 +193,7 @@ void CDeviceEngine::SendQueuedCommands() {
   for (const QueuedCommand& q : kQueueOrder) {
     if ((queued_commands.load() & q.bit) == 0) continue;
     queued_commands.fetch_and(~q.bit);
+    wake_.Notify();  // the operation's answer time starts now
     last_command = q.number;
     SendCommand(q.number);
   }

@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "database/database_image.h"
 #include "engine/auto_reset_event.h"
+#include "engine/database_info.h"
 #include "engine/engine_fields.h"
 #include "engine/engine_observer.h"
 #include "engine/protocol_constants.h"
@@ -22,21 +22,26 @@
 #include "engine/result_codes.h"
 #include "engine/serial_port.h"
 #include "engine/transport.h"
+#include "engine/wake_signal.h"
 
 namespace tessor {
 
 // The one object through which the program reaches the device. Plain fields
-// grouped by concern; operations are members, defined in a file per concern.
+// grouped by concern; operations are members, defined in a file per concern:
+// each group below names the file that defines it.
 class CDeviceEngine {
+ protected:
+  // Declared first: the run flags below wake the engine's waits through it.
+  WakeSignal wake_;
+
  public:
   using PortResolver = std::function<std::string(int port_number)>;
 
+  // --- Construction and reporting (engine_report.cpp) ---
   CDeviceEngine();
   virtual ~CDeviceEngine();
   CDeviceEngine(const CDeviceEngine&) = delete;
   CDeviceEngine& operator=(const CDeviceEngine&) = delete;
-
-  // --- Reporting (engine_report.cpp) ---
   // Safe while threads run; a report already under way may still reach the
   // previous observer, so stop the threads before destroying it.
   void SetObserver(EngineObserver* observer) { observer_ = observer; }
@@ -48,7 +53,7 @@ class CDeviceEngine {
   void ShowMessage(const std::string& text);
   std::string last_status_line() const;
 
-  // --- Serial link (serial_link.cpp) ---
+  // --- Serial link and receive ring (serial_link.cpp) ---
   // Maps a port number to a device path; the application provides the directory.
   void SetPortResolver(PortResolver resolver) { resolver_ = std::move(resolver); }
   int OpenPort();
@@ -58,19 +63,39 @@ class CDeviceEngine {
   // One cycle of the link thread: waits up to wait_ms for input, reads it, runs
   // the receiver, sends queued commands and ends the link when the port is lost.
   void LinkPoll(int wait_ms);
-
-  // --- Receiver (receive_bytes.cpp) ---
+  // Feeds the bytes pending in the ring to the sentence receiver.
   int ReceiveBytes();
+  // Sets a queued-command bit and wakes the link thread to send it now.
+  void QueueCommand(uint32_t bit);
 
   // --- Command set (command_set.cpp) ---
   int BuildCommand(int number, std::span<char, kCommandBufferSize> buffer);
   int SendCommand(int number);
-  // Sets a queued-command bit and wakes the link thread to send it now.
-  void QueueCommand(uint32_t bit);
   void SendQueuedCommands();
 
   // --- Answer dispatch (dispatch.cpp) ---
   int DispatchAnswer(const char* sentence, size_t length);
+  // Replaces (GGA) or extends the position text; what would not fit is dropped.
+  void StorePositionSentence(std::string_view framed, bool replace);
+  // Position text: the last GGA and the sentences after it, framed again.
+  std::string position_text() const;
+  // The last "LOG115" answer, copied whole so that the next sentence cannot
+  // overwrite it before the waiting read takes it.
+  std::string TakeReadAnswer();
+  void StoreReadAnswer(std::string_view text);
+  // Answer flags and events, set by the dispatch: a set bit wakes the waits.
+  AutoResetEvent& event(AnswerEvent e) { return events_[static_cast<int>(e)]; }
+  void SetA(uint32_t bits) {
+    flags_a.fetch_or(bits);
+    wake_.Notify();
+  }
+  void ClearA(uint32_t bits) { flags_a.fetch_and(~bits); }
+  void SetB(uint16_t bits) {
+    flags_b.fetch_or(bits);
+    wake_.Notify();
+  }
+  void ClearB(uint16_t bits) { flags_b.fetch_and(static_cast<uint16_t>(~bits)); }
+  void Signal(AnswerEvent e) { event(e).Set(); }
 
   // --- Threads (engine_threads.cpp) ---
   enum ThreadSlot : int {
@@ -113,8 +138,11 @@ class CDeviceEngine {
   void WaitEraseDone();
   void WaitEraseQuiet();
   void SetOutputFolder(const std::string& path);
-  int StartTrackDownload();
+  int StartDatabaseUpload();
+  int StartDatabaseDownload();
+
   // --- Track download (logger/track_download.cpp) ---
+  int StartTrackDownload();
   void DownloadTracks();
   // Bytes one command 102 asks for at most (cut to a multiple of the record
   // size). 40 full blocks: the request's blocks arrive well inside its 2000 ms
@@ -125,34 +153,28 @@ class CDeviceEngine {
   static constexpr uint32_t kTrackBufferSize = 0x900000;
   uint32_t track_buffer_size = kTrackBufferSize;  // a longer track goes in pieces
   std::string track_file_path;
-  int StartDatabaseUpload();
-  int StartDatabaseDownload();
 
-  // --- Database transfer (database/database_transfer.cpp) ---
+  // --- Database reads (database/database_transfer.cpp) ---
   bool QueryDatabaseInfo();
   bool ReadDeviceBlock(uint32_t start, uint32_t length);
   bool ReadDatabaseHeader();
   bool ReadDatabaseIndex();
   bool ReadPointData();
+
+  // --- Database upload (database/database_upload.cpp) ---
   void UploadDatabase();
+
+  // --- Database download and comparison (database/database_download.cpp) ---
   void DownloadDatabase();
   bool CompareImageFiles(const std::string& uploaded, const std::string& downloaded);
   // Reports the first difference as a status line; true when the two are equal.
   bool CompareImages(const std::vector<uint8_t>& uploaded, const std::vector<uint8_t>& downloaded);
 
-  // --- Connect and disconnect (connect.cpp) ---
+  // --- Connect, handshake and disconnect (connect.cpp) ---
   int Connect(int port_number);
   int Disconnect();
 
-  AutoResetEvent& event(AnswerEvent e) { return events_[static_cast<int>(e)]; }
-  void SetA(uint32_t bits) { flags_a.fetch_or(bits); }
-  void ClearA(uint32_t bits) { flags_a.fetch_and(~bits); }
-  void SetB(uint16_t bits) { flags_b.fetch_or(bits); }
-  void ClearB(uint16_t bits) { flags_b.fetch_and(static_cast<uint16_t>(~bits)); }
-  void Signal(AnswerEvent e) { event(e).Set(); }
-  // Replaces (GGA) or extends the position text; what would not fit is dropped.
-  void StorePositionSentence(std::string_view framed, bool replace);
-
+  // --- Fields, shared by the files above ---
   // Link state.
   uint8_t port_number = 1;
   std::string port_path;
@@ -169,11 +191,12 @@ class CDeviceEngine {
   SentenceReceiver receiver;
   int port_access_errors = 0;
 
-  // Run flags shared between threads.
-  std::atomic<bool> link_flag{false};
+  // Run flags shared between threads; the waits that end when the link or a
+  // worker is told to stop wake at once on those two.
+  WakingFlag link_flag{wake_, false};
   std::atomic<bool> busy_flag{false};
   std::atomic<bool> operation_running{false};
-  std::atomic<bool> worker_running{false};
+  WakingFlag worker_running{wake_, false};
   std::atomic<bool> ignore_blocks{true};
 
   // Command side.
@@ -240,10 +263,6 @@ class CDeviceEngine {
   uint64_t capacity_limit() const {
     return capacity > 0 ? static_cast<uint64_t>(capacity) : 0x200000u;
   }
-  // The last "LOG115" answer, copied whole so that the next sentence cannot
-  // overwrite it before the waiting read takes it.
-  std::string TakeReadAnswer();
-  void StoreReadAnswer(std::string_view text);
 
   // Track headers read by the handshake; guarded by headers_mutex.
   mutable std::mutex headers_mutex;
@@ -261,21 +280,33 @@ class CDeviceEngine {
     return field;
   }
 
-  // Position text: the last GGA and the sentences after it, framed again.
-  std::string position_text() const;
-
  protected:
+  // engine_report.cpp
   void OnBinaryProtocol();
-  void OnPortLost();
-  bool ResolvePortPath();
-  void ApplySentCommand(int number);
   void CloseTrackFile();
-  bool UploadBlocks(const std::vector<uint8_t>& image, uint32_t block_size);
-  bool CheckImageBeforeUpload(const std::vector<uint8_t>& image);
-  bool ReadPiece(uint32_t address, uint32_t n, uint8_t* out);
-  bool NextReadAnswer(std::chrono::steady_clock::time_point deadline, std::string* answer);
-  void SettleReadAnswers();
-  bool DownloadSteps(std::vector<uint8_t>* image);
+  // serial_link.cpp
+  bool ResolvePortPath();
+  void OnPortLost();
+  void DrainWakes();
+  // command_set.cpp
+  void ApplySentCommand(int number);
+  // engine_threads.cpp
+  void LinkThread();
+  // connect.cpp
+  void HandshakeThread();
+  void ResetForConnect();
+  bool HandshakeConfigurationStep(int* retries, bool* headers_phase);
+  bool HandshakeHeaderStep(int* retries);
+  void FinishHeaders();
+  // short_operations.cpp
+  bool Busy() const;
+  // Waits until one of the flag bits is set, or the time is up: real_ms after
+  // the queued command went out (bounded while it waits in the queue).
+  void WaitForFlags(uint32_t queue_bit, uint32_t a_bits, uint16_t b_bits, int real_ms);
+  // long_operations.cpp
+  int WaitRounds(AnswerEvent e, int rounds, int wait_ms, int command);
+  // logger/track_download.cpp
+  void TrackDownloadThread();
   enum class TrackOutcome { kComplete, kGivenUp, kStopped };
   TrackOutcome DownloadTrackBytes(uint32_t start_address, uint32_t total, uint32_t record_size);
   TrackOutcome DownloadTrack(int index, const TrackHeaderRecord& h, uint32_t record_size);
@@ -288,21 +319,20 @@ class CDeviceEngine {
   void FillMissing(uint32_t total);
   void DrainStaleAnswers(uint32_t base, uint32_t sends);
   bool WaitForTrackAnswer(AutoResetEvent& answered);
-  void LinkThread();
-  void DrainWakes();
-  void HandshakeThread();
-  void TrackDownloadThread();
+  // database/database_transfer.cpp
+  bool ReadPiece(uint32_t address, uint32_t n, uint8_t* out);
+  bool NextReadAnswer(std::chrono::steady_clock::time_point deadline, std::string* answer);
+  void SettleReadAnswers();
+  // database/database_upload.cpp
   void DatabaseUploadThread();
+  // The upload's steps; the first value of the end notification.
+  int UploadSteps();
+  bool UploadBlocks(const std::vector<uint8_t>& image, uint32_t block_size);
+  bool CheckImageBeforeUpload(const std::vector<uint8_t>& image);
+  // database/database_download.cpp
   void DatabaseDownloadThread();
-  void ResetForConnect();
-  bool HandshakeConfigurationStep(int* retries, bool* headers_phase);
-  bool HandshakeHeaderStep(int* retries);
-  void FinishHeaders();
-  bool Busy() const;
-  // Waits until one of the flag bits is set, or the time is up: real_ms after
-  // the queued command went out (bounded while it waits in the queue).
-  void WaitForFlags(uint32_t queue_bit, uint32_t a_bits, uint16_t b_bits, int real_ms);
-  int WaitRounds(AnswerEvent e, int rounds, int wait_ms, int command);
+  bool DownloadSteps(std::vector<uint8_t>* image);
+
   struct Slot {
     std::thread thread;
     std::shared_ptr<std::atomic<bool>> finished;

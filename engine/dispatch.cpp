@@ -402,6 +402,7 @@ int CDeviceEngine::DispatchAnswer(const char* sentence, size_t length) {
     int result = 0;
     if (rule.action == OnDataBlock) {
       result = OnDataBlock(*this, a);
+      wake_.Notify();  // a download waiting for owed answers counts every block
     } else if (rule.action != nullptr) {
       std::lock_guard<std::mutex> lock(answer_mutex);
       result = rule.action(*this, a);

@@ -6,14 +6,11 @@
 namespace tessor {
 
 namespace {
-// Waits until the flag is set or the time is up; true when it was set.
-bool WaitFinished(const std::atomic<bool>& finished, int timeout_ms) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-  while (!finished.load()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
+// Waits until the flag is set or the time is up; true when it was set. The
+// thread sets it as its last step and wakes the signal.
+bool WaitFinished(const WakeSignal& wake, const std::atomic<bool>& finished, int timeout_ms) {
+  const auto deadline = WakeSignal::Clock::now() + std::chrono::milliseconds(timeout_ms);
+  return wake.WaitUntil(deadline, [&] { return finished.load(); });
 }
 }  // namespace
 
@@ -28,7 +25,8 @@ bool CDeviceEngine::JoinEnded(int slot) {
   Slot& s = slots_[slot];
   if (!s.thread.joinable()) return true;
   // The slot's previous thread has been told to end; give it the stop time.
-  if (!WaitFinished(*s.finished, transport().WaitMs(timing::kStopThreadWaitMs))) return false;
+  if (!WaitFinished(wake_, *s.finished, transport().WaitMs(timing::kStopThreadWaitMs)))
+    return false;
   s.thread.join();
   return true;
 }
@@ -43,6 +41,7 @@ int CDeviceEngine::StartThread(int slot, void (CDeviceEngine::*procedure)()) {
     s.thread = std::thread([this, procedure, finished] {
       (this->*procedure)();
       finished->store(true);
+      wake_.Notify();
     });
   } catch (const std::system_error&) {
     return kResultThreadStart;
@@ -65,7 +64,7 @@ void CDeviceEngine::StopThread(int slot) {
     worker_running = false;
     // Every loop of every thread tests these flags and every wait is bounded,
     // so the join below ends; the wait only keeps the stop time visible.
-    WaitFinished(*finished, transport().WaitMs(timing::kStopThreadWaitMs));
+    WaitFinished(wake_, *finished, transport().WaitMs(timing::kStopThreadWaitMs));
   }
   thread.join();
 }

@@ -1,6 +1,4 @@
-#include <algorithm>
 #include <chrono>
-#include <thread>
 
 #include "engine/device_engine.h"
 #include "engine/timing.h"
@@ -34,23 +32,22 @@ int SettingResult(const CDeviceEngine& e, bool busy, uint32_t refused, int refus
 // off the queue to write it, not from the moment it was queued.
 void CDeviceEngine::WaitForFlags(uint32_t queue_bit, uint32_t a_bits, uint16_t b_bits,
                                  int real_ms) {
-  using Clock = std::chrono::steady_clock;
-  const auto start = Clock::now();
-  const auto send_limit = start + std::chrono::milliseconds(timing::kQueuedSendLimitMs);
-  auto deadline = start + std::chrono::milliseconds(real_ms);
-  bool sent = false;
+  using Clock = WakeSignal::Clock;
+  const auto send_limit = Clock::now() + std::chrono::milliseconds(timing::kQueuedSendLimitMs);
   const bool busy_ends = (b_bits & flag_b::kBusy) != 0;
   const auto answer_bits = static_cast<uint16_t>(b_bits & ~flag_b::kBusy);
-  while ((flags_a.load() & a_bits) == 0 && (flags_b.load() & answer_bits) == 0 &&
-         !(busy_ends && Busy())) {
-    const auto now = Clock::now();
-    if (!sent && (queued_commands.load() & queue_bit) == 0) {
-      sent = true;
-      deadline = std::max(deadline, now + std::chrono::milliseconds(real_ms));
-    }
-    if (sent ? now >= deadline : (now >= send_limit || !link_flag.load())) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  const auto answered = [&] {
+    return (flags_a.load() & a_bits) != 0 || (flags_b.load() & answer_bits) != 0 ||
+           (busy_ends && Busy());
+  };
+  const auto taken = [&] { return (queued_commands.load() & queue_bit) == 0; };
+  // Until the link thread takes the command off the queue; a link that is
+  // gone never will.
+  if (!wake_.WaitUntil(send_limit, [&] { return answered() || taken() || !link_flag.load(); })) {
+    return;
   }
+  if (answered() || !taken()) return;
+  wake_.WaitUntil(Clock::now() + std::chrono::milliseconds(real_ms), answered);
 }
 
 int CDeviceEngine::QueryBattery(uint8_t* value) {

@@ -7,7 +7,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <thread>
 
 #include "database/file_io.h"
 #include "engine/device_engine.h"
@@ -150,16 +149,20 @@ void CDeviceEngine::DrainStaleAnswers(uint32_t base, uint32_t sends) {
   // the blocks' framing, each with a quiet wait.
   const auto owed =
       std::chrono::milliseconds(2 * (sends + 1) * (uint64_t{request_bytes} * 256 / 240 / 5 + 1000));
-  const auto give_up = std::chrono::steady_clock::now() + quiet + owed;
-  while (worker_running.load() && std::chrono::steady_clock::now() < give_up) {
-    {
-      std::lock_guard<std::mutex> lock(transfer_mutex);
-      if (transfer.answers.begun - base >= sends && !transfer.answers.open) break;
-    }
-    const auto last = std::chrono::steady_clock::time_point(
-        std::chrono::steady_clock::duration(transfer.last_block_ns.load()));
-    if (std::chrono::steady_clock::now() - last >= quiet) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  const auto give_up = WakeSignal::Clock::now() + quiet + owed;
+  const auto answered = [&] {
+    std::lock_guard<std::mutex> lock(transfer_mutex);
+    return transfer.answers.begun - base >= sends && !transfer.answers.open;
+  };
+  // Each block wakes the wait; the quiet time counts from the last one.
+  while (worker_running.load()) {
+    const uint64_t seen = wake_.Count();
+    if (answered()) break;
+    const auto last =
+        WakeSignal::Clock::time_point(WakeSignal::Clock::duration(transfer.last_block_ns.load()));
+    const auto until = std::min(give_up, last + quiet);
+    if (WakeSignal::Clock::now() >= until) break;
+    wake_.WaitChange(seen, until);
   }
   std::lock_guard<std::mutex> lock(transfer_mutex);
   transfer.discard = false;
