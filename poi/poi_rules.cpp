@@ -5,19 +5,24 @@
 namespace tessor {
 
 namespace {
-constexpr double kDuplicateMetres = 1000.0;
 constexpr float kMaxSpeed = 300.0f;
 
-// The first valid entry (other than skip) within 1000 m of poi, or -1.
-int32_t FindDuplicate(const PoiList& list, const CPOI& poi, size_t skip) {
-  for (size_t i = 0; i < list.size(); ++i) {
-    if (i == skip || list[i]->status != Valid) continue;
-    if (PointDistance(poi.latitude, poi.longitude, list[i]->latitude, list[i]->longitude) <=
-        kDuplicateMetres) {
-      return static_cast<int32_t>(i);
-    }
+void MarkDuplicate(CPOI& poi, int32_t first) {
+  if (first < 0) return;
+  poi.status = Duplicate;
+  poi.duplicateOf = first;
+}
+
+// AddPoi's steps with the search for the first duplicate left to find.
+template <typename FindFirst>
+bool AppendJudged(PoiList& list, CPOI* poi, FindFirst find_first) {
+  if (poi == nullptr || list.size() >= kPoiListCapacity) return false;
+  if (poi->status == Unchecked) {
+    poi->status = Valid;
+    MarkDuplicate(*poi, find_first(*poi));
   }
-  return -1;
+  list.push_back(poi);
+  return true;
 }
 }  // namespace
 
@@ -31,8 +36,21 @@ double PointDistance(double lat1, double lon1, double lat2, double lon2) {
   const double s = std::sqrt(y * y + x * x);
   const double sigma = (std::fabs(s) > 1e-7 || std::fabs(c) > 1e-7) ? std::atan2(s, c) : 0.0;
   const double half = std::sin((lat1 + lat2) / 2.0);
-  const double radius = 6378147.8 * (1.0 - 0.0033527794541675 * half * half);
+  const double radius = kEarthRadiusMetres * (1.0 - kEarthFlattening * half * half);
   return radius * sigma;
+}
+
+bool IsWithinDuplicateDistance(const CPOI& poi, const CPOI& entry) {
+  return PointDistance(poi.latitude, poi.longitude, entry.latitude, entry.longitude) <=
+         kDuplicateMetres;
+}
+
+int32_t FindDuplicateByWalk(const PoiList& list, const CPOI& poi, size_t skip) {
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (i == skip || list[i]->status != Valid) continue;
+    if (IsWithinDuplicateDistance(poi, *list[i])) return static_cast<int32_t>(i);
+  }
+  return -1;
 }
 
 bool IsInsideCoverage(const DatabaseCoverage& coverage, float latitude, float longitude) {
@@ -41,17 +59,21 @@ bool IsInsideCoverage(const DatabaseCoverage& coverage, float latitude, float lo
 }
 
 bool AddPoi(PoiList& list, CPOI* poi) {
-  if (poi == nullptr || list.size() >= kPoiListCapacity) return false;
-  if (poi->status == Unchecked) {
-    poi->status = Valid;
-    const int32_t first = FindDuplicate(list, *poi, list.size());
-    if (first >= 0) {
-      poi->status = Duplicate;
-      poi->duplicateOf = first;
-    }
+  return AppendJudged(list, poi,
+                      [&list](const CPOI& p) { return FindDuplicateByWalk(list, p, list.size()); });
+}
+
+PoiListJudge::PoiListJudge(PoiList& list) : list_(list) {
+  for (size_t i = 0; i < list_.size(); ++i) {
+    if (list_[i]->status == Valid) grid_.Insert(static_cast<uint32_t>(i), *list_[i]);
   }
-  list.push_back(poi);
-  return true;
+}
+
+bool PoiListJudge::Add(CPOI* poi) {
+  const bool added =
+      AppendJudged(list_, poi, [this](const CPOI& p) { return grid_.FindFirst(list_, p); });
+  if (added && poi->status == Valid) grid_.Insert(static_cast<uint32_t>(list_.size() - 1), *poi);
+  return added;
 }
 
 void SetPoiPosition(PoiList& list, size_t index, int32_t status, double latitude,
@@ -62,11 +84,7 @@ void SetPoiPosition(PoiList& list, size_t index, int32_t status, double latitude
   poi.SetLatitude(latitude);
   poi.SetLongitude(longitude);
   if (status == OutOfCoverage) return;
-  const int32_t first = FindDuplicate(list, poi, index);
-  if (first >= 0) {
-    poi.status = Duplicate;
-    poi.duplicateOf = first;
-  }
+  MarkDuplicate(poi, FindDuplicateByWalk(list, poi, index));
 }
 
 void SetPoiSpeed(PoiList& list, size_t index, float vmax) {
@@ -82,6 +100,7 @@ size_t BuildPoiList(const CPOI* records, uint32_t count, const DatabaseCoverage&
   page_records.assign(count, CPOI{});
   size_t left_out = 0;
   if (records == nullptr) return left_out;
+  PoiListJudge judge(list);
   for (uint32_t i = count; i-- > 0;) {
     const CPOI& source = records[i];
     CPOI& poi = page_records[i];
@@ -97,7 +116,7 @@ size_t BuildPoiList(const CPOI* records, uint32_t count, const DatabaseCoverage&
     poi.SetComment(source.comment());
     if (!IsInsideCoverage(coverage, poi.latitude, poi.longitude)) poi.status = OutOfCoverage;
     if (progress) progress(i, count);
-    if (!AddPoi(list, &poi)) ++left_out;
+    if (!judge.Add(&poi)) ++left_out;
   }
   return left_out;
 }

@@ -7,16 +7,44 @@
 
 #include "database/database_image.h"
 #include "poi/poi.h"
+#include "poi/poi_grid.h"
 
 namespace tessor {
 
+// A valid POI this close to an earlier valid one is its duplicate.
+inline constexpr double kDuplicateMetres = 1000.0;
+// The distance's earth: this radius at the equator, flattened towards the poles.
+inline constexpr double kEarthRadiusMetres = 6378147.8;
+inline constexpr double kEarthFlattening = 0.0033527794541675;
+
 // Metres between two positions given in radians.
 double PointDistance(double lat1, double lon1, double lat2, double lon2);
+// Whether entry is within kDuplicateMetres of poi, measured from poi.
+bool IsWithinDuplicateDistance(const CPOI& poi, const CPOI& entry);
 // All four bounds inclusive; radians.
 bool IsInsideCoverage(const DatabaseCoverage& coverage, float latitude, float longitude);
 
-// Appends with the duplicate rule; false when the list is full.
+// The duplicate rule itself: the first valid entry (other than skip) within
+// kDuplicateMetres of poi, or -1, found by walking the whole list.
+int32_t FindDuplicateByWalk(const PoiList& list, const CPOI& poi, size_t skip);
+
+// Appends with the duplicate rule; false when the list is full. Walks the list,
+// which suits one POI; PoiListJudge appends many.
 bool AddPoi(PoiList& list, CPOI* poi);
+
+// AddPoi for POI after POI: the same verdicts, found through a grid of the
+// list's valid entries. The list changes only through Add while it lives.
+class PoiListJudge {
+ public:
+  explicit PoiListJudge(PoiList& list);
+  bool Add(CPOI* poi);
+  const PoiGrid& grid() const { return grid_; }
+
+ private:
+  PoiList& list_;
+  PoiGrid grid_;
+};
+
 // Moves entry index (degrees) and re-judges only it.
 void SetPoiPosition(PoiList& list, size_t index, int32_t status, double latitude, double longitude);
 void SetPoiSpeed(PoiList& list, size_t index, float vmax);
@@ -25,8 +53,8 @@ void SetPoiComment(PoiList& list, size_t index, std::string_view text);
 using PoiProgressFn = std::function<void(uint32_t index, uint32_t count)>;
 
 // Judges freshly read records into page_records (one per record, last first)
-// and appends the listed ones to list; progress once per listed POI. Returns
-// how many POIs were left out because the list was full.
+// and appends the listed ones to list through a PoiListJudge; progress once
+// per listed POI. Returns how many POIs were left out because the list was full.
 size_t BuildPoiList(const CPOI* records, uint32_t count, const DatabaseCoverage& coverage,
                     std::vector<CPOI>& page_records, PoiList& list,
                     const PoiProgressFn& progress = {});
