@@ -71,6 +71,7 @@ class Replayer {
   void ReadHost(Clock::time_point now);
   void MatchHost(Clock::time_point now);
   size_t Candidate(size_t first, bool* whole) const;
+  bool FromAnotherThread(size_t first, size_t s) const;
   void ReportDivergence(size_t first, const std::string& got);
   void Diverge(const std::string& message);
   void Queue(const ReplayStep& step, Clock::time_point base);
