@@ -136,7 +136,6 @@ class CDeviceEngine {
   int SetLinkMode(int mode, bool notify);
   void QueryVersion();
   void WaitEraseDone();
-  void WaitEraseQuiet();
   void SetOutputFolder(const std::string& path);
   int StartDatabaseUpload();
   int StartDatabaseDownload();

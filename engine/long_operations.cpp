@@ -92,20 +92,6 @@ void CDeviceEngine::WaitEraseDone() {
   erasing = 0;
 }
 
-// The logger's erase: the erasing flag is 1 while reports keep coming.
-void CDeviceEngine::WaitEraseQuiet() {
-  AutoResetEvent& report = event(AnswerEvent::kEraseDone);
-  report.Reset();
-  erasing = 0;
-  while (link_flag.load()) {
-    upload_finished = 0;
-    if (!report.Wait(transport().WaitMs(timing::kEraseQuietWaitMs))) break;
-    erasing = 1;
-    transport().Pause(timing::kEraseRoundPauseMs);
-  }
-  erasing = 0;
-}
-
 void CDeviceEngine::SetOutputFolder(const std::string& path) {
   output_folder = path;
   if (output_folder.size() > 1 && output_folder.back() == '/') output_folder.pop_back();

@@ -209,7 +209,7 @@ TEST_F(Upload, MissingImageFileEndsWithALineAndTheEndNotification) {
   ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load() && ThreadsIdle(); }));
   engine_.image_path = data_home_ + "/missing.bin";
   ASSERT_EQ(engine_.StartDatabaseUpload(), kResultOk);
-  // The flag is set before the last lines and the end notification.
+  // The flag is set once the last lines are said, just before the end notification.
   ASSERT_TRUE(WaitFor([&] { return !engine_.ThreadRunning(CDeviceEngine::kSlotDatabaseUpload); }));
   EXPECT_EQ(engine_.upload_finished.load(), 1);
   EXPECT_TRUE(HasLine("Can not open " + engine_.image_path + ": No such file or directory"));
