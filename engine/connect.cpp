@@ -129,7 +129,7 @@ bool CDeviceEngine::HandshakeConfigurationStep(int* retries, bool* headers_phase
     // The loop ends on the cleared flag and leaves the link mode as usual.
     operation_running = false;
     ReportStatusText("Connection failure, please check device");
-    handshake_done = true;
+    handshake_ended_ = true;
   } else {
     ++*retries;
   }
@@ -150,7 +150,7 @@ void CDeviceEngine::FinishHeaders() {
   ReportStatus(248);
   track_table_read = true;
   operation_running = false;
-  handshake_done = true;
+  handshake_ended_ = true;
 }
 
 // One round of the header phase, from the last header down to 0.
@@ -164,8 +164,8 @@ bool CDeviceEngine::HandshakeHeaderStep(int* retries) {
     ReportStatus(248);
     track_table_read = true;
     operation_running = false;
-    handshake_done = true;
     SetLinkMode(2, false);
+    handshake_done = true;
     transport().Pause(timing::kHandshakeNoTracksPauseMs);
     return false;
   }
@@ -194,7 +194,7 @@ bool CDeviceEngine::HandshakeHeaderStep(int* retries) {
   } else if (*retries >= 3) {
     ReportStatus(196);
     operation_running = false;
-    handshake_done = true;
+    handshake_ended_ = true;
   } else {
     ++*retries;
   }
@@ -204,6 +204,7 @@ bool CDeviceEngine::HandshakeHeaderStep(int* retries) {
 
 void CDeviceEngine::HandshakeThread() {
   handshake_done = false;
+  handshake_ended_ = false;
   track_table_read = false;
   connect_progress = true;
   SetLinkMode(3, true);
@@ -216,7 +217,15 @@ void CDeviceEngine::HandshakeThread() {
                                      : HandshakeConfigurationStep(&retries, &headers_phase);
     if (!go_on) return;
   }
+  EndHandshake();
+}
+
+// Out of link mode first, then done: whoever starts a job on the done flag
+// must not have its own mode change crossed by this one. A handshake stopped
+// by a disconnect is not done.
+void CDeviceEngine::EndHandshake() {
   SetLinkMode(2, false);
+  if (handshake_ended_) handshake_done = true;
   transport().Pause(timing::kHandshakeEndPauseMs);
 }
 

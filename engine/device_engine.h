@@ -225,6 +225,8 @@ class CDeviceEngine {
   PoiRead poi;
 
   // Engine state of the connection.
+  // Set once the handshake has ended and taken the device out of link mode:
+  // a job started on it no longer crosses the handshake's last mode change.
   std::atomic<bool> handshake_done{false};
   // The last handshake read the track table; done without it is a failed connect.
   std::atomic<bool> track_table_read{false};
@@ -297,6 +299,9 @@ class CDeviceEngine {
   bool HandshakeConfigurationStep(int* retries, bool* headers_phase);
   bool HandshakeHeaderStep(int* retries);
   void FinishHeaders();
+  void EndHandshake();
+  // The handshake thread's own: its loop ended by itself, not by a disconnect.
+  bool handshake_ended_ = false;
   // short_operations.cpp
   bool Busy() const;
   // Waits until one of the flag bits is set, or the time is up: real_ms after

@@ -115,6 +115,21 @@ TEST_F(Connect, CompleteLineIsSaidBeforeTheHandshakeCountsAsDone) {
   engine_.SetObserver(&observer_);
 }
 
+// A job started the moment the handshake says done must not have its own mode
+// change crossed by the handshake's last one. The answer to the switches
+// command before that change comes late, so with done said first the device
+// would still be in link mode when the flag is seen.
+TEST_F(Connect, DoneIsSaidOnlyOnceTheDeviceIsOutOfLinkMode) {
+  devsim::Scenario s;
+  s.tracks = {Track(70314, 2, 3)};
+  s.faults.late = {{103, {1}, 600}};
+  StartDevice(s);
+  engine_.Connect(1);
+  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }));
+  EXPECT_NE(sim_->TranscriptText().find(" H $PKVN113,2*"), std::string::npos)
+      << sim_->TranscriptText();
+}
+
 // An unanswered configuration or header query ends the handshake with its
 // failure line and no track table.
 TEST_F(Connect, UnansweredHandshakeQueriesLeaveNoTrackTable) {
