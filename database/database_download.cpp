@@ -98,7 +98,7 @@ void CDeviceEngine::DownloadDatabase() {
   bool whole = false;
   // Comparing stale files after an unacknowledged mode would report success
   // for a read that never happened.
-  if (SetLinkMode(2, true) == 1) {
+  if (SetLinkMode(LinkMode::kOperation, true) == kResultOk) {
     whole = DownloadSteps(&image);
     if (whole) {
       whole = WriteFileWhole(downloaded, std::string(image.begin(), image.end()));

@@ -112,7 +112,7 @@ int CDeviceEngine::UploadSteps() {
   }
 
   erasing = 0;
-  if (SetLinkMode(1, false) != 1) {
+  if (SetLinkMode(LinkMode::kUpload, false) != kResultOk) {
     ReportStatusText(kUploadFailed);
     return 0;
   }

@@ -125,7 +125,7 @@ int CDeviceEngine::BuildCommand(int number, Buffer buffer) {
       if (a.alert_text_flag) return Format(buffer, "$PKVN110,1,0");
       return Format(buffer, "$PKVN110,0,%s", a.alert_text.substr(0, kAlertTextMax).c_str());
     case 113:
-      return Format(buffer, "$PKVN113,%d", a.link_mode);
+      return Format(buffer, "$PKVN113,%d", static_cast<int>(a.link_mode));
     case 114:
       return Format(buffer, "$PKVN114,%d,%d", static_cast<int>(a.poi_first),
                     static_cast<int>(a.poi_count));

@@ -164,7 +164,7 @@ bool CDeviceEngine::HandshakeHeaderStep(int* retries) {
     ReportStatus(248);
     track_table_read = true;
     operation_running = false;
-    SetLinkMode(2, false);
+    SetLinkMode(LinkMode::kOperation, false);
     handshake_done = true;
     transport().Pause(timing::kHandshakeNoTracksPauseMs);
     return false;
@@ -207,7 +207,7 @@ void CDeviceEngine::HandshakeThread() {
   handshake_ended_ = false;
   track_table_read = false;
   connect_progress = true;
-  SetLinkMode(3, true);
+  SetLinkMode(LinkMode::kLink, true);
   transport().Pause(timing::kHandshakeStartPauseMs);
   bool headers_phase = false;
   int retries = 0;
@@ -224,7 +224,7 @@ void CDeviceEngine::HandshakeThread() {
 // must not have its own mode change crossed by this one. A handshake stopped
 // by a disconnect is not done.
 void CDeviceEngine::EndHandshake() {
-  SetLinkMode(2, false);
+  SetLinkMode(LinkMode::kOperation, false);
   if (handshake_ended_) handshake_done = true;
   transport().Pause(timing::kHandshakeEndPauseMs);
 }

@@ -133,7 +133,9 @@ class CDeviceEngine {
   // 0 (the header in *header when given), 29 refused, 30 no answer.
   int QueryTrackHeader(int index, TrackHeaderAnswer* header = nullptr);
   int QueryDeviceName();
-  int SetLinkMode(int mode, bool notify);
+  // Answered: 0; no answer after three waits: 27. With notify, a device that
+  // left link mode says so in a message box.
+  ResultCode SetLinkMode(LinkMode mode, bool notify);
   void QueryVersion();
   void WaitEraseDone();
   void SetOutputFolder(const std::string& path);

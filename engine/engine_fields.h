@@ -51,7 +51,7 @@ struct CommandArgs {
   bool alert_text_flag = false;
   std::string alert_text;
   // 113
-  int link_mode = 3;
+  LinkMode link_mode = LinkMode::kLink;
   // 114
   int16_t poi_first = -1;
   uint16_t poi_count = 0;

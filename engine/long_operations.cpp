@@ -52,16 +52,15 @@ int CDeviceEngine::QueryDeviceName() {
   return WaitRounds(AnswerEvent::kLog111, 5, timing::kDeviceNameWaitMs, 111);
 }
 
-int CDeviceEngine::SetLinkMode(int mode, bool notify) {
+ResultCode CDeviceEngine::SetLinkMode(LinkMode mode, bool notify) {
   args.link_mode = mode;
-  if (mode != 3) SetLogSwitches(0, 0);
+  if (mode != LinkMode::kLink) SetLogSwitches(0, 0);
   transport().Pause(timing::kLinkModePauseMs);
   log113_result = 0;
   event(AnswerEvent::kLog113).Reset();
-  if (!WaitRounds(AnswerEvent::kLog113, 3, timing::kLinkModeWaitMs, 113)) return 0;
-  if (mode == 3) return 0;
-  if (notify) ShowMessage(LoadString(115));
-  return 1;
+  if (!WaitRounds(AnswerEvent::kLog113, 3, timing::kLinkModeWaitMs, 113)) return kResultNoAnswer;
+  if (mode != LinkMode::kLink && notify) ShowMessage(LoadString(115));
+  return kResultOk;
 }
 
 void CDeviceEngine::QueryVersion() {

@@ -90,6 +90,13 @@ enum class AnswerEvent : int {
   kCount
 };
 
+// The device modes that command 113 sets.
+enum class LinkMode : int {
+  kUpload = 1,     // before a database upload
+  kOperation = 2,  // back to operation mode, also before a database download
+  kLink = 3,       // link mode, for logger transfers and settings
+};
+
 // Command number of "$PSRF107", the identification query.
 inline constexpr int kCommandVersion = 1000;
 

@@ -21,8 +21,8 @@ int QueryLoggerConfigWithTries(CDeviceEngine& e, LoggerConfig* out, TryPacing pa
 }
 
 void EnterSettingMode(CDeviceEngine& e) {
-  // Mode 3 shows no message, answered or not.
-  e.SetLinkMode(3, false);
+  // Link mode shows no message, answered or not.
+  e.SetLinkMode(LinkMode::kLink, false);
   e.transport().Pause(timing::kSettingModeSettleMs);
 }
 

@@ -299,7 +299,7 @@ void CDeviceEngine::DownloadTracks() {
     files_written.clear();
   }
   ignore_blocks = false;
-  SetLinkMode(3, true);
+  SetLinkMode(LinkMode::kLink, true);
   transport().Pause(kModePauseMs);
   int retries = 0;
   uint32_t record_size = 12;
@@ -343,7 +343,7 @@ void CDeviceEngine::DownloadTracks() {
   }
   PostNotification(WM_DEV_ENABLE_CONTROLS, 0, 0);
   ignore_blocks = true;
-  SetLinkMode(2, false);
+  SetLinkMode(LinkMode::kOperation, false);
   transport().Pause(kModePauseMs);
 }
 

@@ -30,7 +30,7 @@ TEST_F(Commands, FixedAndSimpleSentences) {
   a.log_switch = 7;
   a.nmea_switch = 0;
   a.speed_filter = -1;
-  a.link_mode = 3;
+  a.link_mode = LinkMode::kLink;
   a.poi_first = -1;
   a.poi_count = 0;
   a.read_address = 40;

@@ -154,6 +154,32 @@ TEST_F(Connect, UnansweredHandshakeQueriesLeaveNoTrackTable) {
   }
 }
 
+// The mode change says whether the device answered: a failed upload or
+// download hangs on that, and only leaving link mode is announced.
+TEST_F(Connect, LinkModeSaysWhetherTheDeviceAnswered) {
+  const std::string box = LoadString(kStrCaption) + std::string("|") + LoadString(115);
+  StartDevice(devsim::Scenario{});
+  engine_.Connect(1);
+  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }));
+  ASSERT_TRUE(engine_.JoinEnded(CDeviceEngine::kSlotHandshake));
+  EXPECT_EQ(engine_.SetLinkMode(LinkMode::kLink, true), kResultOk);
+  EXPECT_TRUE(observer_.messages().empty());
+  EXPECT_EQ(engine_.SetLinkMode(LinkMode::kOperation, true), kResultOk);
+  EXPECT_EQ(observer_.messages(), std::vector<std::string>{box});
+  engine_.StopAllThreads();
+  engine_.Disconnect();
+  sim_->Stop();
+
+  devsim::Scenario silent;
+  silent.faults.silent = {{113, 1000}};
+  StartDevice(silent);
+  engine_.Connect(1);
+  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }, 60000));
+  ASSERT_TRUE(engine_.JoinEnded(CDeviceEngine::kSlotHandshake));
+  EXPECT_EQ(engine_.SetLinkMode(LinkMode::kUpload, true), kResultNoAnswer);
+  EXPECT_EQ(observer_.messages(), std::vector<std::string>{box}) << "no second box";
+}
+
 TEST_F(Connect, SilentDeviceGives32) {
   devsim::Scenario s;
   s.faults.silent = {{100, 5}};
