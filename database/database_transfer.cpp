@@ -47,7 +47,7 @@ bool PlacePiece(const std::string& answer, uint32_t n, uint8_t* out) {
 // database, and its "bounds" must not become the coverage.
 bool CDeviceEngine::QueryDatabaseInfo() {
   if (!ReadDatabaseHeader() || database_info.magic != kImageMagic) {
-    ReportStatus(159);
+    ReportStatus(kStrVeldQueryFailed);
     return false;
   }
   coverage = CoverageOf(database_info);

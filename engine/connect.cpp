@@ -147,7 +147,7 @@ void CDeviceEngine::FinishHeaders() {
     }
   }
   // The line comes first: whoever waits on the done flag finds it said.
-  ReportStatus(248);
+  ReportStatus(kStrConnectionComplete);
   track_table_read = true;
   operation_running = false;
   handshake_ended_ = true;
@@ -161,7 +161,7 @@ bool CDeviceEngine::HandshakeHeaderStep(int* retries) {
     count = track_headers.size();
   }
   if (count == 0) {
-    ReportStatus(248);
+    ReportStatus(kStrConnectionComplete);
     track_table_read = true;
     operation_running = false;
     SetLinkMode(LinkMode::kOperation, false);
@@ -192,7 +192,7 @@ bool CDeviceEngine::HandshakeHeaderStep(int* retries) {
       FinishHeaders();
     }
   } else if (*retries >= 3) {
-    ReportStatus(196);
+    ReportStatus(kStrConnectionFailure);
     operation_running = false;
     handshake_ended_ = true;
   } else {

@@ -59,14 +59,14 @@ ResultCode CDeviceEngine::SetLinkMode(LinkMode mode, bool notify) {
   log113_result = 0;
   event(AnswerEvent::kLog113).Reset();
   if (!WaitRounds(AnswerEvent::kLog113, 3, timing::kLinkModeWaitMs, 113)) return kResultNoAnswer;
-  if (mode != LinkMode::kLink && notify) ShowMessage(LoadString(115));
+  if (mode != LinkMode::kLink && notify) ShowMessage(LoadString(kStrOperationMode));
   return kResultOk;
 }
 
 void CDeviceEngine::QueryVersion() {
   if (!WaitRounds(AnswerEvent::kVersion, 3, timing::kVersionWaitMs, kCommandVersion)) return;
   char line[256];
-  std::snprintf(line, sizeof line, "%s  %d    %d", LoadString(157),
+  std::snprintf(line, sizeof line, "%s  %d    %d", LoadString(kStrQueryVersionOk),
                 static_cast<int>(firmware_version), static_cast<int>(capacity));
   ReportStatusText(line);
 }
@@ -80,10 +80,10 @@ void CDeviceEngine::WaitEraseDone() {
     upload_finished = 0;
     if (report.Wait(transport().WaitMs(timing::kEraseReportWaitMs))) {
       PostNotification(WM_DEV_ERASE_BUSY, 0, 0);
-      ReportStatus(148);
+      ReportStatus(kStrEraseProcessing);
     } else {
       PostNotification(WM_DEV_ERASE_DONE, 0, 0);
-      ReportStatus(149, true);
+      ReportStatus(kStrEraseDone, true);
       break;
     }
     transport().Pause(timing::kEraseRoundPauseMs);

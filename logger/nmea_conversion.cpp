@@ -54,14 +54,14 @@ Coordinate Split(float value, char positive, char negative) {
 
 // The first failing check of a record, as its string number; 0 when it passes.
 int CheckRecord(const LogRecord& r, int type, float lat, float lon) {
-  if (r.hour > 24 || r.minute > 60 || r.second > 60) return 172;
-  if (std::isnan(lat) || lat > 90.0f || lat < -90.0f) return 173;
+  if (r.hour > 24 || r.minute > 60 || r.second > 60) return kStrTimeError;
+  if (std::isnan(lat) || lat > 90.0f || lat < -90.0f) return kStrLatitudeError;
   if (lat == 0.0f) return -1;
-  if (std::isnan(lon) || lon > 180.0f || lon < -180.0f) return 174;
+  if (std::isnan(lon) || lon > 180.0f || lon < -180.0f) return kStrLongitudeError;
   if (lon == 0.0f) return -1;
   // An infinite value is no more a measurement than NaN is.
-  if (type >= 1 && !std::isfinite(r.altitude)) return 175;
-  if (type == 2 && !std::isfinite(r.speed)) return 176;
+  if (type >= 1 && !std::isfinite(r.altitude)) return kStrAltitudeError;
+  if (type == 2 && !std::isfinite(r.speed)) return kStrSpeedError;
   return 0;
 }
 
@@ -104,7 +104,7 @@ void NmeaTrackConverter::ConvertRecord(const uint8_t* bytes) {
   int failed = CheckRecord(r, data_type_, lat, lon);
   if (failed < 0) return;  // exactly 0.0: no fix, skipped without a word
   const long time = r.hour * 10000L + r.minute * 100L + r.second;
-  if (failed == 0 && first_seen_ && time > 235959) failed = 172;
+  if (failed == 0 && first_seen_ && time > 235959) failed = kStrTimeError;
   if (failed != 0) {
     ++result_.errors;
     status_(LoadString(failed) + std::to_string(i));
@@ -129,8 +129,8 @@ ConversionResult NmeaTrackConverter::Finish() {
   // A data type without records converts nothing and has nothing to sum up.
   if (LogRecord::Size(data_type_) == 0) return result_;
   char line[160];
-  std::snprintf(line, sizeof line, "%s  %ld  %s  %ld", LoadString(192), result_.errors,
-                LoadString(193), result_.records);
+  std::snprintf(line, sizeof line, "%s  %ld  %s  %ld", LoadString(kStrThereAre), result_.errors,
+                LoadString(kStrTrackErrorsTotal), result_.records);
   status_(line);
   return result_;
 }

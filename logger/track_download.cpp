@@ -85,16 +85,17 @@ bool CDeviceEngine::RereadHeader(int index, int* retries, bool* skip) {
   if (result == kResultOk) {
     *retries = 0;
   } else if (result == kResultNoSuchRecord) {
-    std::snprintf(line, sizeof line, "%s %d %s", LoadString(186), index, LoadString(187));
+    std::snprintf(line, sizeof line, "%s %d %s", LoadString(kStrCantGetTrack), index,
+                  LoadString(kStrTrackSkipped));
     ReportStatusText(line);
     *skip = true;
   } else if (*retries < kHeaderRetries) {
     ++*retries;
-    std::snprintf(line, sizeof line, " %s%d", LoadString(181), *retries);
+    std::snprintf(line, sizeof line, " %s%d", LoadString(kStrRetryConfigQuery), *retries);
     ReportStatusText(line);
   } else {
     worker_running = false;
-    ReportStatus(179);
+    ReportStatus(kStrNoLoggerResponse);
     return false;
   }
   return true;
@@ -102,9 +103,10 @@ bool CDeviceEngine::RereadHeader(int index, int* retries, bool* skip) {
 
 void CDeviceEngine::ReportTrackLost(int index) {
   char line[128];
-  std::snprintf(line, sizeof line, "%s %ld Data", LoadString(188), static_cast<long>(index));
+  std::snprintf(line, sizeof line, "%s %ld Data", LoadString(kStrCantGetTrackNo),
+                static_cast<long>(index));
   ReportStatusText(line);
-  ReportStatus(189);
+  ReportStatus(kStrTrackMayBeLost);
   ++tracks_lost;
 }
 

@@ -157,7 +157,8 @@ TEST_F(Connect, UnansweredHandshakeQueriesLeaveNoTrackTable) {
 // The mode change says whether the device answered: a failed upload or
 // download hangs on that, and only leaving link mode is announced.
 TEST_F(Connect, LinkModeSaysWhetherTheDeviceAnswered) {
-  const std::string box = LoadString(kStrCaption) + std::string("|") + LoadString(115);
+  const std::string box =
+      LoadString(kStrCaption) + std::string("|") + LoadString(kStrOperationMode);
   StartDevice(devsim::Scenario{});
   engine_.Connect(1);
   ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }));
