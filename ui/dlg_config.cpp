@@ -146,7 +146,7 @@ void CDlgConfig::showEvent(QShowEvent* event) {
 }
 
 void CDlgConfig::ChooseFolderClicked() {
-  const QByteArray chosen = choose_folder_(this, LoadText(247));
+  const QByteArray chosen = choose_folder_(this, LoadText(kStrSelectNmeaFolder));
   if (chosen.isEmpty()) return;
   folder_ = CutUtf8(chosen, kNmeaPathLimit);
   main_.settings.nmea_path = folder_;

@@ -26,7 +26,7 @@ void CDlgConfig::SetConfigClicked() {
   // Empty or outside what the logger takes: the hint names the range, nothing is sent.
   const uint32_t typed = interval_->text().toUInt();
   if (interval_->text().isEmpty() || typed < kIntervalLeast || typed > kIntervalMost) {
-    Box(LoadText(160), true);
+    Box(LoadText(kStrInputInterval), true);
     return;
   }
   if (main_.connected == 0) return;
@@ -38,7 +38,7 @@ void CDlgConfig::SetConfigClicked() {
   RunDeviceCall([&e, log_type, interval, data_type,
                  full] { return e.SetLoggerConfig(log_type, interval, data_type, full); },
                 [this](int result) {
-                  if (result != kResultOk) Box(LoadText(161), true);
+                  if (result != kResultOk) Box(LoadText(kStrSetConfigFailed), true);
                 });
 }
 

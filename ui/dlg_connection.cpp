@@ -122,7 +122,7 @@ void CDlgConnection::BuildControls() {
 }
 
 void CDlgConnection::Initialise() {
-  text_connect_ = LoadText(243);
+  text_connect_ = LoadText(kStrConnect);
   RefreshPorts();
   {
     const QSignalBlocker quiet(device_type_);

@@ -16,6 +16,7 @@
 #include "app/shell.h"
 #include "database/data_folder.h"
 #include "engine/device_engine.h"
+#include "engine/string_table.h"
 #include "ui/data_downloader.h"
 #include "ui/dlg_connection.h"
 #include "ui/message_seam.h"
@@ -96,8 +97,8 @@ void CDlgConnection::StartOperationState(bool keep_status) {
   SetMainBusy(false);
   engine_.image_path.clear();
   progress_->setValue(0);
-  text_connect_ = LoadText(243);
-  text_disconnect_ = LoadText(242);
+  text_connect_ = LoadText(kStrConnect);
+  text_disconnect_ = LoadText(kStrDisconnect);
 }
 
 void CDlgConnection::ConnectClicked() {
@@ -188,7 +189,7 @@ void CDlgConnection::OnConnectResult(int result) {
   if (result == kResultPortOpen || result == kResultPortSettings) {
     ShowPortError();
   } else if (result == kResultDeviceSilent) {
-    Box(LoadText(111));
+    Box(LoadText(kStrNoDataCheckDevice));
   }
   SetConnectedState(false);
   if (result == kResultPortOpen || result == kResultPortSettings) RefreshPorts();

@@ -66,7 +66,7 @@ void CDlgConnection::PoiChecked() {
         connect_button_->setEnabled(true);
         veld_upload_->setEnabled(true);
         poi_download_->setEnabled(true);
-        if (result != kResultOk) Box(LoadText(112));
+        if (result != kResultOk) Box(LoadText(kStrPoiNumberFailed));
       });
 }
 
@@ -113,7 +113,7 @@ void CDlgConnection::ProcessClicked() {
 
 void CDlgConnection::DownloadClicked() {
   SetLamp(kLampWhite);
-  Box(LoadText(114));
+  Box(LoadText(kStrDoNotTurnOff));
   SetMainBusy(true);
   // A flag left from the handshake or an earlier upload would end timer 1 at once.
   engine_.upload_finished = 0;

@@ -164,7 +164,7 @@ void CDlgDeviceStatus::PageShown() {
   ShowSavedSettings();
   if (free) {
     // A box inside the show would stop the page half drawn: it comes next.
-    QTimer::singleShot(0, this, [this] { Box(LoadText(113)); });
+    QTimer::singleShot(0, this, [this] { Box(LoadText(kStrWaitForData)); });
     return;
   }
   flash_bar_->setValue(0);

@@ -32,7 +32,7 @@ namespace {
 constexpr int kEraseTickMs = 100;
 
 bool WaitBoxShown() {
-  const QString title = LoadText(246);
+  const QString title = LoadText(kStrPleaseWait);
   for (QWidget* w : QApplication::topLevelWidgets()) {
     if (w->isVisible() && w->windowTitle() == title) return true;
   }
@@ -99,11 +99,11 @@ void CDlgDeviceStatus::FinishLoad(const LoadResult& r) {
     wait_box_ = nullptr;
   }
   if (!r.flash_ok && !r.config_ok) {
-    Box(LoadText(163));
+    Box(LoadText(kStrFlashAndConfigFailed));
   } else if (!r.flash_ok) {
-    Box(LoadText(164));
+    Box(LoadText(kStrFlashUsageFailed));
   } else if (!r.config_ok) {
-    Box(LoadText(165));
+    Box(LoadText(kStrConfigFailed));
   }
 }
 
@@ -163,7 +163,7 @@ bool CDlgDeviceStatus::IntervalAccepted() {
   if (other_model) {
     Box("Please input interval value.(5~60)", false);
   } else {
-    Box(LoadText(160));
+    Box(LoadText(kStrInputInterval));
   }
   return false;
 }
@@ -181,7 +181,9 @@ void CDlgDeviceStatus::SetLogConfigClicked() {
         EnterSettingMode(e);
         return e.SetLoggerConfig(0, interval, type, full);
       },
-      [this](int result) { Box(LoadText(result != kResultOk ? 161 : 162)); });
+      [this](int result) {
+        Box(LoadText(result != kResultOk ? kStrSetConfigFailed : kStrSetConfigDone));
+      });
 }
 
 void CDlgDeviceStatus::SetSwitchesClicked() {
@@ -213,13 +215,13 @@ void CDlgDeviceStatus::GpsMouseClicked() {
 
 void CDlgDeviceStatus::EraseClicked() {
   if (!Connected() || erase_call_.running()) return;
-  if (!AskOkCancel(this, LoadText(kStrCaption), LoadText(168))) return;
+  if (!AskOkCancel(this, LoadText(kStrCaption), LoadText(kStrEraseWarning))) return;
   CDeviceEngine& e = engine();
   const bool started = RunDeviceCall([&e] { return e.EraseLog(); },
                                      [this](int result) {
                                        if (result != kResultOk) {
                                          EndErase(false);
-                                         Box(LoadText(169));
+                                         Box(LoadText(kStrSetCommandFailed));
                                          return;
                                        }
                                        EraseAccepted();
@@ -253,7 +255,8 @@ void CDlgDeviceStatus::EraseAccepted() {
 
 void CDlgDeviceStatus::EraseTick() {
   ++erase_ticks_;
-  elapsed_->setText(QString::asprintf("%s %d sec", LoadString(171), erase_ticks_ / 10));
+  elapsed_->setText(
+      QString::asprintf("%s %d sec", LoadString(kStrErasingElapsed), erase_ticks_ / 10));
   // Once a second is enough for the window's elapsed time.
   if (erase_ticks_ % 10 == 0) emit jobProgress(kJobName, 0, 0);
 }
@@ -266,7 +269,7 @@ void CDlgDeviceStatus::EraseFinished(EraseEnd end) {
   SetDeviceButtonsEnabled(Connected() && linked && engine().ignore_blocks.load());
   // A wait ended by a lost link says nothing about the erase.
   if (linked) {
-    elapsed_->setText(LoadText(170));
+    elapsed_->setText(LoadText(kStrErasingFinished));
   } else {
     elapsed_->clear();
   }

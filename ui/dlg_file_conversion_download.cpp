@@ -87,13 +87,13 @@ bool CDlgFileConversion::SelectTracks() {
 
 void CDlgFileConversion::StartClicked() {
   if (log_list_->selectedItems().isEmpty()) {
-    ShowMessage(this, LoadText(kStrCaption), LoadText(166));
+    ShowMessage(this, LoadText(kStrCaption), LoadText(kStrSelectLogData));
     return;
   }
   DisableConnectionControls();
   const QByteArray folder = main_.settings.nmea_path;
   if (folder.isEmpty()) {
-    ShowMessage(this, LoadText(kStrCaption), LoadText(167));
+    ShowMessage(this, LoadText(kStrCaption), LoadText(kStrSelectPath));
     RestoreConnectionControls();
     main_.SetActivePage(CDataDownloader::kPageConfig);
     return;
