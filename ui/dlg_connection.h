@@ -46,6 +46,13 @@ class CDlgConnection : public QWidget {
   static constexpr int kTimerOperation = 1;
   static constexpr int kTimerHandshake = 2;
   static constexpr int kTimerProcess = 3;
+  // Periods of those timers: the operation timer while an upload runs and
+  // while a download runs, the handshake timer, and the delay after which the
+  // VELD setting page's upload starts on this page.
+  static constexpr int kUploadPollMs = 950;
+  static constexpr int kDownloadPollMs = 550;
+  static constexpr int kHandshakePollMs = 550;
+  static constexpr int kProcessDelayMs = 500;
   static const QColor kLampWhite;
   static const QColor kLampGreen;
   static const QColor kLampRed;

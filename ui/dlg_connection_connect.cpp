@@ -170,7 +170,7 @@ void CDlgConnection::ShowPortError() {
 void CDlgConnection::OnConnectResult(int result) {
   if (result == kResultOk || result == kResultNoDatabase) {
     poi_allowed_ = result == kResultOk;
-    StartTimer(kTimerHandshake, 550);
+    StartTimer(kTimerHandshake, kHandshakePollMs);
     SetMainBusy(true);
     SetConnectedState(true);
     if (main_ != nullptr) main_->ForwardLinkState(true);

@@ -100,7 +100,7 @@ void CDlgConnection::ProcessClicked() {
   }
   engine_.image_path = choice.path.left(kImagePathLimit).toStdString();
   SetCloseEnabled(false);
-  StartTimer(kTimerOperation, 950);
+  StartTimer(kTimerOperation, kUploadPollMs);
   process_->setEnabled(false);
   StartJob(Job::kUpload);
   if (engine_.StartDatabaseUpload() != kResultOk) {
@@ -130,7 +130,7 @@ void CDlgConnection::DownloadClicked() {
   veld_upload_->setEnabled(false);
   poi_download_->setEnabled(false);
   connect_button_->setEnabled(false);
-  StartTimer(kTimerOperation, 550);
+  StartTimer(kTimerOperation, kDownloadPollMs);
 }
 
 void CDlgConnection::TimerTick(int timer) {

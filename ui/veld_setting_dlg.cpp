@@ -190,7 +190,7 @@ void CVELDSettingDlg::ResetSourceChoice() {
 void CVELDSettingDlg::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   const bool connected = main_connected();
-  if (connected) proxy_timer_->start(200);
+  if (connected) proxy_timer_->start(kProxySaveDelayMs);
   if (main_ != nullptr) {
     proxy_address_->setText(main_->settings.proxy_address);
     proxy_port_->setText(main_->settings.proxy_port);
@@ -240,7 +240,7 @@ void CVELDSettingDlg::GoToConnectionClicked() {
   if (main_ == nullptr) return;
   main_->SetActivePage(CDataDownloader::kPageConnection);
   CDlgConnection* connection = main_->connection_page();
-  connection->StartTimer(CDlgConnection::kTimerProcess, 500);
+  connection->StartTimer(CDlgConnection::kTimerProcess, CDlgConnection::kProcessDelayMs);
   connection->veld_upload()->setChecked(true);
 }
 

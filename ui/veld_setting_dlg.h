@@ -31,6 +31,8 @@ class CVELDSettingDlg : public QWidget {
  public:
   static constexpr float kCellRange = 0.0015706706f;
   static constexpr int kPathLimit = 259;
+  // After the page shows, the proxy settings are handed to the main window once.
+  static constexpr int kProxySaveDelayMs = 200;
   // The file chooser; tests replace it. Returns an empty path when cancelled.
   using FileChooser = std::function<QString(QWidget* parent)>;
   static FileChooser& file_chooser();
