@@ -105,7 +105,9 @@ TEST_F(DatabaseRead, LateAnswerNeverShiftsTheData) {
 // next download's data.
 TEST_F(DatabaseRead, PieceLateFourTimesFailsTheDownload) {
   devsim::Scenario s = Holding();
-  s.faults.late = {{115, {3, 4, 5, 6}, static_cast<uint32_t>(12500 * kScale)}};
+  // Late by far more than the four waits together (about 12 s of protocol
+  // time), so that a loaded machine's slower asks still miss every answer.
+  s.faults.late = {{115, {3, 4, 5, 6}, static_cast<uint32_t>(30000 * kScale)}};
   StartDevice(s);
   ASSERT_NO_FATAL_FAILURE(ConnectExpecting(kResultOk));
   ASSERT_NO_FATAL_FAILURE(RunDownload());
