@@ -14,7 +14,7 @@ namespace {
 using Buffer = std::span<char, kCommandBufferSize>;
 
 template <typename... Args>
-int Format(Buffer buffer, const char* format, Args... args) {
+ResultCode Format(Buffer buffer, const char* format, Args... args) {
   const int n = std::snprintf(buffer.data(), buffer.size(), format, args...);
   return (n < 0 || static_cast<size_t>(n) >= buffer.size()) ? kResultTooLong : kResultOk;
 }
@@ -40,7 +40,7 @@ std::string CoordinateText(float value, int width) {
   return text;
 }
 
-int BuildPosition(const CommandArgs& a, Buffer buffer) {
+ResultCode BuildPosition(const CommandArgs& a, Buffer buffer) {
   const float lat = a.position_latitude, lon = a.position_longitude;
   if (!(lat >= -90.0f && lat <= 90.0f && lon >= -180.0f && lon <= 180.0f))
     return kResultBadArgument;
@@ -57,7 +57,7 @@ uint8_t BlockXor(const CommandArgs& a) {
   return sum;
 }
 
-int BuildBlockUpload(const CommandArgs& a, Buffer buffer) {
+ResultCode BuildBlockUpload(const CommandArgs& a, Buffer buffer) {
   const uint32_t count = std::min<uint32_t>(a.block_count, kBlockUploadMax);
   std::string text = "$PKVN999," + std::to_string(static_cast<long>(a.block_address)) + ",";
   char hex[3];
@@ -76,13 +76,13 @@ int BuildBlockUpload(const CommandArgs& a, Buffer buffer) {
   return Format(buffer, "%s", text.c_str());
 }
 
-int BuildPlain(int number, Buffer buffer) {
+ResultCode BuildPlain(int number, Buffer buffer) {
   return Format(buffer, "$PKVN%03d", number);
 }
 
 }  // namespace
 
-int CDeviceEngine::BuildCommand(int number, Buffer buffer) {
+ResultCode CDeviceEngine::BuildCommand(int number, Buffer buffer) {
   const CommandArgs& a = args;
   switch (number) {
     case 1:
@@ -175,9 +175,9 @@ void CDeviceEngine::ApplySentCommand(int number) {
   }
 }
 
-int CDeviceEngine::SendCommand(int number) {
+ResultCode CDeviceEngine::SendCommand(int number) {
   char buffer[kCommandBufferSize] = {};
-  int result = BuildCommand(number, buffer);
+  ResultCode result = BuildCommand(number, buffer);
   if (result != kResultOk) return result;
   result = FrameSentence(buffer);
   if (result != kResultOk) return result;

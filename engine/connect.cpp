@@ -29,17 +29,17 @@ void CDeviceEngine::ResetForConnect() {
   ClosePort();
 }
 
-int CDeviceEngine::Connect(int number) {
+ResultCode CDeviceEngine::Connect(int number) {
   connect_progress = false;
   device_name_present = false;
-  int result = kResultOk;
+  ResultCode result = kResultOk;
   if (link_flag.load() && number == port_number) {
     busy_flag = false;
     result = kResultAlreadyRunning;
   } else {
     ResetForConnect();
     port_number = static_cast<uint8_t>(number);
-    const int opened = OpenPort();
+    const ResultCode opened = OpenPort();
     if (opened != kResultOk) return opened;
     link_flag = true;
     busy_flag = false;
@@ -77,7 +77,7 @@ int CDeviceEngine::Connect(int number) {
     operation_running = false;
     return kResultThreadStart;
   }
-  device_name_present = QueryDeviceName() == 1 && !device_name.empty();
+  device_name_present = QueryDeviceName() == kResultOk && !device_name.empty();
   transport().Pause(timing::kConnectPauseMs);
   QueryVersion();
   transport().Pause(timing::kConnectPauseMs);
@@ -229,7 +229,7 @@ void CDeviceEngine::EndHandshake() {
   transport().Pause(timing::kHandshakeEndPauseMs);
 }
 
-int CDeviceEngine::Disconnect() {
+ResultCode CDeviceEngine::Disconnect() {
   operation_running = false;
   transport().Pause(timing::kDisconnectPauseMs);
   worker_running = false;

@@ -56,25 +56,25 @@ class CDeviceEngine {
   // --- Serial link and receive ring (serial_link.cpp) ---
   // Maps a port number to a device path; the application provides the directory.
   void SetPortResolver(PortResolver resolver) { resolver_ = std::move(resolver); }
-  int OpenPort();
-  int ReadQueued();
+  ResultCode OpenPort();
+  ResultCode ReadQueued();
   bool WriteSentence(const char* text, size_t length);
   void ClosePort();
   // One cycle of the link thread: waits up to wait_ms for input, reads it, runs
   // the receiver, sends queued commands and ends the link when the port is lost.
   void LinkPoll(int wait_ms);
   // Feeds the bytes pending in the ring to the sentence receiver.
-  int ReceiveBytes();
+  ResultCode ReceiveBytes();
   // Sets a queued-command bit and wakes the link thread to send it now.
   void QueueCommand(uint32_t bit);
 
   // --- Command set (command_set.cpp) ---
-  int BuildCommand(int number, std::span<char, kCommandBufferSize> buffer);
-  int SendCommand(int number);
+  ResultCode BuildCommand(int number, std::span<char, kCommandBufferSize> buffer);
+  ResultCode SendCommand(int number);
   void SendQueuedCommands();
 
   // --- Answer dispatch (dispatch.cpp) ---
-  int DispatchAnswer(const char* sentence, size_t length);
+  ResultCode DispatchAnswer(const char* sentence, size_t length);
   // Replaces (GGA) or extends the position text; what would not fit is dropped.
   void StorePositionSentence(std::string_view framed, bool replace);
   // Position text: the last GGA and the sentences after it, framed again.
@@ -108,8 +108,9 @@ class CDeviceEngine {
     kSlotSpare2,
     kSlotCount
   };
-  // Starts a thread in a slot; 0, or 1 when the slot's previous thread does not end.
-  int StartThread(int slot, void (CDeviceEngine::*procedure)());
+  // Starts a thread in a slot; kResultThreadStart when the slot's previous
+  // thread does not end or no thread can be started.
+  ResultCode StartThread(int slot, void (CDeviceEngine::*procedure)());
   // Clears the run flags, waits up to 5000 ms for the thread and joins it.
   void StopThread(int slot);
   bool ThreadRunning(int slot) const;
@@ -120,30 +121,31 @@ class CDeviceEngine {
   void set_blind_poll(bool blind) { blind_poll_ = blind; }
 
   // --- Short operations (short_operations.cpp) ---
-  int QueryBattery(uint8_t* value);
-  int QueryFlashUsage(FlashUsage* usage);
-  int SetLogSwitches(int log, int nmea);
-  int SetLoggerConfig(int log_type, uint32_t interval, int data_type, int memory_full);
-  int SetAlertRanges(int critical, int notification);
-  int SetSpeedFilter(int32_t value);
-  int QueryLoggerConfig(LoggerConfig* out);
-  int EraseLog();
+  ResultCode QueryBattery(uint8_t* value);
+  ResultCode QueryFlashUsage(FlashUsage* usage);
+  ResultCode SetLogSwitches(int log, int nmea);
+  ResultCode SetLoggerConfig(int log_type, uint32_t interval, int data_type, int memory_full);
+  ResultCode SetAlertRanges(int critical, int notification);
+  ResultCode SetSpeedFilter(int32_t value);
+  ResultCode QueryLoggerConfig(LoggerConfig* out);
+  ResultCode EraseLog();
 
   // --- Long operations (long_operations.cpp) ---
   // 0 (the header in *header when given), 29 refused, 30 no answer.
-  int QueryTrackHeader(int index, TrackHeaderAnswer* header = nullptr);
-  int QueryDeviceName();
+  ResultCode QueryTrackHeader(int index, TrackHeaderAnswer* header = nullptr);
+  // 0 when the device said its name, 27 after five waits without it.
+  ResultCode QueryDeviceName();
   // Answered: 0; no answer after three waits: 27. With notify, a device that
   // left link mode says so in a message box.
   ResultCode SetLinkMode(LinkMode mode, bool notify);
   void QueryVersion();
   void WaitEraseDone();
   void SetOutputFolder(const std::string& path);
-  int StartDatabaseUpload();
-  int StartDatabaseDownload();
+  ResultCode StartDatabaseUpload();
+  ResultCode StartDatabaseDownload();
 
   // --- Track download (logger/track_download.cpp) ---
-  int StartTrackDownload();
+  ResultCode StartTrackDownload();
   void DownloadTracks();
   // Bytes one command 102 asks for at most (cut to a multiple of the record
   // size). 40 full blocks: the request's blocks arrive well inside its 2000 ms
@@ -172,8 +174,8 @@ class CDeviceEngine {
   bool CompareImages(const std::vector<uint8_t>& uploaded, const std::vector<uint8_t>& downloaded);
 
   // --- Connect, handshake and disconnect (connect.cpp) ---
-  int Connect(int port_number);
-  int Disconnect();
+  ResultCode Connect(int port_number);
+  ResultCode Disconnect();
 
   // --- Fields, shared by the files above ---
   // Link state.
@@ -310,7 +312,7 @@ class CDeviceEngine {
   // the queued command went out (bounded while it waits in the queue).
   void WaitForFlags(uint32_t queue_bit, uint32_t a_bits, uint16_t b_bits, int real_ms);
   // long_operations.cpp
-  int WaitRounds(AnswerEvent e, int rounds, int wait_ms, int command);
+  bool WaitRounds(AnswerEvent e, int rounds, int wait_ms, int command);
   // logger/track_download.cpp
   void TrackDownloadThread();
   enum class TrackOutcome { kComplete, kGivenUp, kStopped };

@@ -23,7 +23,7 @@ struct Answer {
   char At(size_t i) const { return i < text.size() ? text[i] : '\0'; }
 };
 
-using Action = int (*)(CDeviceEngine&, const Answer&);
+using Action = ResultCode (*)(CDeviceEngine&, const Answer&);
 
 struct Rule {
   bool exact;
@@ -42,37 +42,37 @@ void SplitDate(uint32_t v, uint16_t* year, uint8_t* month, uint8_t* day) {
   *day = static_cast<uint8_t>(v % 100);
 }
 
-int OnBusy(CDeviceEngine& e, const Answer& a) {
+ResultCode OnBusy(CDeviceEngine& e, const Answer& a) {
   e.busy_value = static_cast<uint8_t>(a.Fields().Unsigned());
-  return 0;
+  return kResultOk;
 }
 
-int OnLog001(CDeviceEngine& e, const Answer& a) {
+ResultCode OnLog001(CDeviceEngine& e, const Answer& a) {
   e.log001_value = static_cast<uint8_t>(a.Fields().Unsigned());
-  return 0;
+  return kResultOk;
 }
 
-int OnDateTime(CDeviceEngine& e, const Answer& a) {
+ResultCode OnDateTime(CDeviceEngine& e, const Answer& a) {
   FieldReader f = a.Fields();
   DeviceDateTime& t = e.device_time;
   SplitDate(f.Unsigned(), &t.year, &t.month, &t.day);
   uint16_t hour = 0;
   SplitDate(f.Unsigned(), &hour, &t.minute, &t.second);
   t.hour = static_cast<uint8_t>(hour);
-  return 0;
+  return kResultOk;
 }
 
-int OnLog003(CDeviceEngine& e, const Answer& a) {
+ResultCode OnLog003(CDeviceEngine& e, const Answer& a) {
   e.log003_value = static_cast<uint8_t>(a.Fields().Unsigned());
-  return 0;
+  return kResultOk;
 }
 
-int OnBattery(CDeviceEngine& e, const Answer& a) {
+ResultCode OnBattery(CDeviceEngine& e, const Answer& a) {
   e.battery_value = static_cast<uint8_t>(a.Fields().Unsigned());
-  return 0;
+  return kResultOk;
 }
 
-int OnPositionReport(CDeviceEngine& e, const Answer& a) {
+ResultCode OnPositionReport(CDeviceEngine& e, const Answer& a) {
   FieldReader f = a.Fields();
   PositionReport& p = e.position_report;
   uint16_t hour = 0;
@@ -85,36 +85,36 @@ int OnPositionReport(CDeviceEngine& e, const Answer& a) {
   if (f.Text(1) == "W") p.longitude = -p.longitude;
   p.extra1 = static_cast<float>(f.Decimal());
   p.extra2 = static_cast<float>(f.Decimal());
-  return 0;
+  return kResultOk;
 }
 
-int OnFlashUsage(CDeviceEngine& e, const Answer& a) {
+ResultCode OnFlashUsage(CDeviceEngine& e, const Answer& a) {
   FieldReader f = a.Fields();
   e.flash_usage.value3 = f.Unsigned();
   e.flash_usage.value2 = f.Unsigned();
   e.flash_usage.value1 = static_cast<uint16_t>(f.Unsigned());
   e.flash_usage.used_percent = static_cast<uint8_t>(f.Unsigned());
-  return 0;
+  return kResultOk;
 }
 
-int OnTrackHeader(CDeviceEngine& e, const Answer& a) {
+ResultCode OnTrackHeader(CDeviceEngine& e, const Answer& a) {
   FieldReader f = a.Fields();
   e.track_header.header_value = f.Unsigned();
   e.track_header.record_format = static_cast<uint8_t>(f.Unsigned());
   e.track_header.record_count = f.Unsigned();
   e.track_header.start_address = f.Unsigned();
-  return 0;
+  return kResultOk;
 }
 
-int OnStoredPosition(CDeviceEngine& e, const Answer& a) {
+ResultCode OnStoredPosition(CDeviceEngine& e, const Answer& a) {
   FieldReader f = a.Fields();
   e.config.stored_latitude = static_cast<float>(f.Signed() * 0.000001);
   e.config.stored_longitude = static_cast<float>(f.Signed() * 0.000001);
   e.config.position_value = f.Signed();
-  return 0;
+  return kResultOk;
 }
 
-int OnConfiguration(CDeviceEngine& e, const Answer& a) {
+ResultCode OnConfiguration(CDeviceEngine& e, const Answer& a) {
   FieldReader f = a.Fields();
   LoggerConfig& c = e.config;
   c.data_type = static_cast<uint8_t>(f.Unsigned());
@@ -126,70 +126,70 @@ int OnConfiguration(CDeviceEngine& e, const Answer& a) {
   c.speed_filter = f.Signed();
   c.track_header_count = f.Unsigned();
   for (uint32_t& v : c.value9_14) v = f.Unsigned();
-  return 0;
+  return kResultOk;
 }
 
-int OnBlockAck(CDeviceEngine& e, const Answer& a) {
+ResultCode OnBlockAck(CDeviceEngine& e, const Answer& a) {
   FieldReader f = a.Fields();
   f.Text();
-  if (f.Text() != "1") return 0;
+  if (f.Text() != "1") return kResultOk;
   const auto received = static_cast<uint8_t>(HexTextToULong(f.Text()) & 0xFF);
   if (received == e.block_upload_xor.load()) e.Signal(AnswerEvent::kBlockAck);
-  return 0;
+  return kResultOk;
 }
 
-int OnLog110(CDeviceEngine& e, const Answer& a) {
+ResultCode OnLog110(CDeviceEngine& e, const Answer& a) {
   if (a.At(8) == '1') e.Signal(AnswerEvent::kLog110);
-  return 0;
+  return kResultOk;
 }
 
-int OnDeviceName(CDeviceEngine& e, const Answer& a) {
+ResultCode OnDeviceName(CDeviceEngine& e, const Answer& a) {
   FieldReader f(a.text, 8);
   const long n = TextToLong(f.Text());
   if (n > 0 && n < static_cast<long>(kDeviceNameSize)) e.device_name = f.Text(kDeviceNameSize - 1);
   e.Signal(AnswerEvent::kLog111);
-  return 0;
+  return kResultOk;
 }
 
-int OnLinkMode(CDeviceEngine& e, const Answer& a) {
+ResultCode OnLinkMode(CDeviceEngine& e, const Answer& a) {
   e.log113_result = a.At(8) == '1' ? 1 : 0;
   e.Signal(AnswerEvent::kLog113);
-  return 0;
+  return kResultOk;
 }
 
-int OnIdentification(CDeviceEngine& e, const Answer& a) {
+ResultCode OnIdentification(CDeviceEngine& e, const Answer& a) {
   const size_t ver = a.text.find("Ver");
-  if (ver == std::string_view::npos || ver + 10 >= a.text.size()) return 0;
+  if (ver == std::string_view::npos || ver + 10 >= a.text.size()) return kResultOk;
   e.firmware_version = static_cast<uint16_t>(TextToLong(a.text.substr(ver + 10, 3)));
-  return 0;
+  return kResultOk;
 }
 
-int OnCapacity(CDeviceEngine& e, const Answer& a) {
+ResultCode OnCapacity(CDeviceEngine& e, const Answer& a) {
   size_t at = a.text.find("Capacity=");
   if (at == std::string_view::npos) at = a.word;
   const std::string field = FieldReader(a.text, at).Text();
   e.capacity = static_cast<int32_t>(field.size() > 9 ? TextToLong(field.substr(9)) : 0);
   e.Signal(AnswerEvent::kVersion);
-  return 0;
+  return kResultOk;
 }
 
-int OnReadAnswer(CDeviceEngine& e, const Answer& a) {
+ResultCode OnReadAnswer(CDeviceEngine& e, const Answer& a) {
   e.StoreReadAnswer(a.text.substr(a.word));
-  return 0;
+  return kResultOk;
 }
 
-int OnPositionFirst(CDeviceEngine& e, const Answer& a) {
+ResultCode OnPositionFirst(CDeviceEngine& e, const Answer& a) {
   e.StorePositionSentence(FramedSentence(a.text), true);
-  return 0;
+  return kResultOk;
 }
 
-int OnPositionNext(CDeviceEngine& e, const Answer& a) {
+ResultCode OnPositionNext(CDeviceEngine& e, const Answer& a) {
   e.StorePositionSentence(FramedSentence(a.text), false);
-  return 0;
+  return kResultOk;
 }
 
-int OnDataBlock(CDeviceEngine& e, const Answer& a);
-int OnPoiAnswer(CDeviceEngine& e, const Answer& a);
+ResultCode OnDataBlock(CDeviceEngine& e, const Answer& a);
+ResultCode OnPoiAnswer(CDeviceEngine& e, const Answer& a);
 
 // First match wins; the order is part of the protocol.
 constexpr Rule kRules[] = {
@@ -266,12 +266,12 @@ bool ParseDataBlock(std::string_view s, DataBlock* b) {
   return b->length <= kMaxBlockPayload && b->index <= kMaxBlockIndex && s.size() >= 11u + b->length;
 }
 
-int OnDataBlock(CDeviceEngine& e, const Answer& a) {
+ResultCode OnDataBlock(CDeviceEngine& e, const Answer& a) {
   const std::string_view s = a.full;
   if (e.ignore_blocks.load()) {
     e.ClearA(flag_a::kLog102Refused);
     e.ClearB(flag_b::kTransferComplete);
-    return 0;
+    return kResultOk;
   }
   std::lock_guard<std::mutex> lock(e.transfer_mutex);
   TransferState& t = e.transfer;
@@ -282,27 +282,27 @@ int OnDataBlock(CDeviceEngine& e, const Answer& a) {
   // Counted even while dropped: the download learns from it which answers are still owed.
   if (refusal) t.answers.Refused();
   if (valid) t.answers.Block(block.index, block.length, t.bytes_expected);
-  if (t.discard) return 0;
+  if (t.discard) return kResultOk;
   if (refusal) {
     e.SetA(flag_a::kLog102Refused);
     e.ClearB(flag_b::kTransferComplete);
     t.error = true;
     e.Signal(AnswerEvent::kLog102);
     e.transport().Pause(timing::kRefusalPauseMs);
-    return 0;
+    return kResultOk;
   }
   if (!valid) {
     if (s.size() >= 11) {
       e.ClearA(flag_a::kLog102Refused);
       e.ClearB(flag_b::kTransferComplete);
     }
-    return 0;
+    return kResultOk;
   }
   const uint16_t index = block.index;
   if (!t.first_seen && index == 0) {
     t.first_seen = true;
   } else {
-    if (!t.first_seen || t.complete || t.bytes_received > t.bytes_expected) return 0;
+    if (!t.first_seen || t.complete || t.bytes_received > t.bytes_expected) return kResultOk;
     if (index != static_cast<uint16_t>(t.last_index + 1)) {
       t.error = true;
       e.Signal(AnswerEvent::kLog102);
@@ -317,7 +317,7 @@ int OnDataBlock(CDeviceEngine& e, const Answer& a) {
     t.error = false;
     e.Signal(AnswerEvent::kLog102);
   }
-  return 0;
+  return kResultOk;
 }
 
 int HexDigit(char c) {
@@ -327,7 +327,7 @@ int HexDigit(char c) {
   return -1;
 }
 
-int OnPoiAnswer(CDeviceEngine& e, const Answer& a) {
+ResultCode OnPoiAnswer(CDeviceEngine& e, const Answer& a) {
   FieldReader f = a.Fields();
   PoiRead& p = e.poi;
   if (p.count_query) {
@@ -355,7 +355,7 @@ int OnPoiAnswer(CDeviceEngine& e, const Answer& a) {
   // The answer is whole: flag it, then wake the waiting operation.
   e.SetA(flag_a::kPoiAnswer);
   e.Signal(AnswerEvent::kLog114);
-  return 0;
+  return kResultOk;
 }
 
 }  // namespace
@@ -386,7 +386,7 @@ std::string CDeviceEngine::position_text() const {
   return position_text_;
 }
 
-int CDeviceEngine::DispatchAnswer(const char* sentence, size_t length) {
+ResultCode CDeviceEngine::DispatchAnswer(const char* sentence, size_t length) {
   Answer a;
   a.full = std::string_view(sentence, length);
   // Only the text is searched: a data block's binary part could hold any word.
@@ -399,7 +399,7 @@ int CDeviceEngine::DispatchAnswer(const char* sentence, size_t length) {
       a.word = a.text.find(rule.text);
       if (a.word == std::string_view::npos) continue;
     }
-    int result = 0;
+    ResultCode result = kResultOk;
     if (rule.action == OnDataBlock) {
       result = OnDataBlock(*this, a);
       wake_.Notify();  // a download waiting for owed answers counts every block
@@ -407,13 +407,13 @@ int CDeviceEngine::DispatchAnswer(const char* sentence, size_t length) {
       std::lock_guard<std::mutex> lock(answer_mutex);
       result = rule.action(*this, a);
     }
-    if (result != 0) return result;
+    if (result != kResultOk) return result;
     if (rule.a_bits != 0) SetA(rule.a_bits);
     if (rule.b_bits != 0) SetB(rule.b_bits);
     if (rule.event != kNone) Signal(rule.event);
-    return 0;
+    return kResultOk;
   }
-  return 0;
+  return kResultOk;
 }
 
 }  // namespace tessor

@@ -31,7 +31,7 @@ bool CDeviceEngine::JoinEnded(int slot) {
   return true;
 }
 
-int CDeviceEngine::StartThread(int slot, void (CDeviceEngine::*procedure)()) {
+ResultCode CDeviceEngine::StartThread(int slot, void (CDeviceEngine::*procedure)()) {
   if (!JoinEnded(slot)) return kResultThreadStart;
   std::lock_guard<std::mutex> lock(slots_mutex_);
   Slot& s = slots_[slot];

@@ -18,7 +18,7 @@ uint8_t SentenceChecksum(std::string_view text) {
   return sum;
 }
 
-int FrameSentence(std::span<char, kCommandBufferSize> buffer) {
+ResultCode FrameSentence(std::span<char, kCommandBufferSize> buffer) {
   // The text must be terminated inside the buffer; an unterminated one is too long.
   const void* nul = std::memchr(buffer.data(), '\0', buffer.size());
   if (nul == nullptr) return kResultTooLong;

@@ -7,13 +7,14 @@
 #include <string_view>
 
 #include "engine/protocol_constants.h"
+#include "engine/result_codes.h"
 
 namespace tessor {
 
 // Appends "*", the two-digit checksum, CR and LF to the NUL-terminated text in a
 // command buffer. Returns 0, or 8 (kResultTooLong) when the text is 507
 // characters or longer; nothing is appended then.
-int FrameSentence(std::span<char, kCommandBufferSize> buffer);
+ResultCode FrameSentence(std::span<char, kCommandBufferSize> buffer);
 
 // XOR of every character of the text except "$" characters.
 uint8_t SentenceChecksum(std::string_view text);

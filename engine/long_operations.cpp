@@ -6,13 +6,13 @@
 
 namespace tessor {
 
-int CDeviceEngine::QueryTrackHeader(int index, TrackHeaderAnswer* header) {
+ResultCode CDeviceEngine::QueryTrackHeader(int index, TrackHeaderAnswer* header) {
   AutoResetEvent& answered = event(AnswerEvent::kLog101);
   while (link_flag.load()) {
     ClearB(flag_b::kTrackHeader);
     ClearA(flag_a::kLog101None);
     args.header_index = index;
-    const int sent = SendCommand(101);
+    const ResultCode sent = SendCommand(101);
     if (sent == kResultBadArgument || sent == kResultUnknownCommand) return kResultNoAnswerRetries;
     if (answered.Wait(transport().WaitMs(timing::kTrackHeaderWaitMs))) {
       busy_flag = true;
@@ -37,19 +37,20 @@ int CDeviceEngine::QueryTrackHeader(int index, TrackHeaderAnswer* header) {
 }
 
 // Sends a command and waits for its event, up to `rounds` time-outs while the
-// link holds. Returns 1 when the event came, 0 otherwise.
-int CDeviceEngine::WaitRounds(AnswerEvent e, int rounds, int wait_ms, int command) {
+// link holds. True when the event came.
+bool CDeviceEngine::WaitRounds(AnswerEvent e, int rounds, int wait_ms, int command) {
   for (int timeouts = 0; timeouts < rounds && link_flag.load();) {
     SendCommand(command);
-    if (event(e).Wait(transport().WaitMs(wait_ms))) return 1;
+    if (event(e).Wait(transport().WaitMs(wait_ms))) return true;
     ++timeouts;
   }
-  return 0;
+  return false;
 }
 
-int CDeviceEngine::QueryDeviceName() {
+ResultCode CDeviceEngine::QueryDeviceName() {
   event(AnswerEvent::kLog111).Reset();
-  return WaitRounds(AnswerEvent::kLog111, 5, timing::kDeviceNameWaitMs, 111);
+  return WaitRounds(AnswerEvent::kLog111, 5, timing::kDeviceNameWaitMs, 111) ? kResultOk
+                                                                             : kResultNoAnswer;
 }
 
 ResultCode CDeviceEngine::SetLinkMode(LinkMode mode, bool notify) {
@@ -96,12 +97,12 @@ void CDeviceEngine::SetOutputFolder(const std::string& path) {
   if (output_folder.size() > 1 && output_folder.back() == '/') output_folder.pop_back();
 }
 
-int CDeviceEngine::StartDatabaseUpload() {
+ResultCode CDeviceEngine::StartDatabaseUpload() {
   worker_running = true;
   return StartThread(kSlotDatabaseUpload, &CDeviceEngine::DatabaseUploadThread);
 }
 
-int CDeviceEngine::StartDatabaseDownload() {
+ResultCode CDeviceEngine::StartDatabaseDownload() {
   worker_running = true;
   return StartThread(kSlotDatabaseDownload, &CDeviceEngine::DatabaseDownloadThread);
 }

@@ -19,9 +19,9 @@ void RecordingTransport::NoteError() {
   writer_.Note(TraceErrorText(inner_.last_error()));
 }
 
-int RecordingTransport::Open(const std::string& path) {
+ResultCode RecordingTransport::Open(const std::string& path) {
   writer_.Note("open " + path);
-  const int result = inner_.Open(path);
+  const ResultCode result = inner_.Open(path);
   if (result != kResultOk) NoteError();
   return result;
 }

@@ -16,7 +16,7 @@ class RecordingTransport : public Transport {
   RecordingTransport(Transport& inner, trace::TraceWriter& writer)
       : inner_(inner), writer_(writer) {}
 
-  int Open(const std::string& path) override;
+  ResultCode Open(const std::string& path) override;
   void Close() override;
   bool is_open() const override { return inner_.is_open(); }
   long QueuedBytes() override;

@@ -15,14 +15,14 @@ bool CDeviceEngine::ResolvePortPath() {
   return !port_path.empty();
 }
 
-int CDeviceEngine::OpenPort() {
+ResultCode CDeviceEngine::OpenPort() {
   if (!ResolvePortPath()) {
     last_system_error = ENOENT;
     link_status.fetch_and(~1u);
     return kResultPortOpen;
   }
   std::lock_guard<std::mutex> lock(port_mutex_);
-  const int result = transport().Open(port_path);
+  const ResultCode result = transport().Open(port_path);
   if (result != kResultOk) {
     last_system_error = transport().last_error();
     link_status.fetch_and(~1u);
@@ -41,7 +41,7 @@ void CDeviceEngine::ClosePort() {
 // Moves what the driver holds into the ring. A read never takes more than the
 // ring's free space, so unread bytes are never overwritten; the rest stays
 // queued in the driver for the next cycle.
-int CDeviceEngine::ReadQueued() {
+ResultCode CDeviceEngine::ReadQueued() {
   if (!transport().is_open()) return kResultPortNotOpen;
   const long queued = transport().QueuedBytes();
   if (queued < 0) {
@@ -114,7 +114,7 @@ void CDeviceEngine::OnPortLost() {
   ClosePort();
 }
 
-int CDeviceEngine::ReceiveBytes() {
+ResultCode CDeviceEngine::ReceiveBytes() {
   // Exactly the bytes pending now; a sentence completed by a byte is dispatched
   // before the next byte is taken.
   const uint16_t count = ring.pending;

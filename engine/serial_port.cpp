@@ -15,13 +15,13 @@
 
 namespace tessor {
 
-int SerialPort::Fail(int code) {
+ResultCode SerialPort::Fail(ResultCode code) {
   last_error_ = errno;
   Close();
   return code;
 }
 
-int SerialPort::Open(const std::string& path) {
+ResultCode SerialPort::Open(const std::string& path) {
   Close();
   // Non-blocking so that the open itself never waits for carrier.
   fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);

@@ -14,7 +14,7 @@ class SerialPort : public Transport {
   SerialPort() = default;
   ~SerialPort() override { Close(); }
 
-  int Open(const std::string& path) override;
+  ResultCode Open(const std::string& path) override;
   void Close() override;
   bool is_open() const override { return fd_ >= 0; }
   int fd() const { return fd_; }
@@ -28,7 +28,7 @@ class SerialPort : public Transport {
   void set_last_error(int error) { last_error_ = error; }
 
  private:
-  int Fail(int code);
+  ResultCode Fail(ResultCode code);
 
   int fd_ = -1;
   int last_error_ = 0;

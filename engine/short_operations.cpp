@@ -12,8 +12,8 @@ bool CDeviceEngine::Busy() const {
 
 namespace {
 // The answer to a setting: busy, refused, accepted, or nothing at all.
-int SettingResult(const CDeviceEngine& e, bool busy, uint32_t refused, int refused_code,
-                  uint32_t accepted) {
+ResultCode SettingResult(const CDeviceEngine& e, bool busy, uint32_t refused,
+                         ResultCode refused_code, uint32_t accepted) {
   if (busy) return kResultDeviceBusy;
   const uint32_t a = e.flags_a.load();
   if (a & refused) return refused_code;
@@ -50,7 +50,7 @@ void CDeviceEngine::WaitForFlags(uint32_t queue_bit, uint32_t a_bits, uint16_t b
   wake_.WaitUntil(Clock::now() + std::chrono::milliseconds(real_ms), answered);
 }
 
-int CDeviceEngine::QueryBattery(uint8_t* value) {
+ResultCode CDeviceEngine::QueryBattery(uint8_t* value) {
   ClearB(flag_b::kBusy | flag_b::kLog003 | flag_b::kBattery);
   QueueCommand(queue_bit::k004);
   WaitForFlags(queue_bit::k004, 0, flag_b::kBusy | flag_b::kBattery, timing::kQueuedAnswerMs);
@@ -60,7 +60,7 @@ int CDeviceEngine::QueryBattery(uint8_t* value) {
   return kResultOk;
 }
 
-int CDeviceEngine::QueryFlashUsage(FlashUsage* usage) {
+ResultCode CDeviceEngine::QueryFlashUsage(FlashUsage* usage) {
   ClearB(flag_b::kBusy | flag_b::kLog003 | flag_b::kBattery | flag_b::kFlashUsage);
   QueueCommand(queue_bit::k100);
   event(AnswerEvent::kLog100).Wait(transport().WaitMs(timing::kFlashUsageWaitMs));
@@ -70,7 +70,7 @@ int CDeviceEngine::QueryFlashUsage(FlashUsage* usage) {
   return kResultOk;
 }
 
-int CDeviceEngine::SetLogSwitches(int log, int nmea) {
+ResultCode CDeviceEngine::SetLogSwitches(int log, int nmea) {
   ClearB(flag_b::kBusy);
   ClearA(flag_a::kLog103Ok | flag_a::kLog103Refused);
   args.log_switch = log != 0;
@@ -82,8 +82,8 @@ int CDeviceEngine::SetLogSwitches(int log, int nmea) {
                        flag_a::kLog103Ok);
 }
 
-int CDeviceEngine::SetLoggerConfig(int log_type, uint32_t interval, int data_type,
-                                   int memory_full) {
+ResultCode CDeviceEngine::SetLoggerConfig(int log_type, uint32_t interval, int data_type,
+                                          int memory_full) {
   ClearB(flag_b::kBusy);
   ClearA(flag_a::kLog104Ok | flag_a::kLog104Refused);
   args.log_type = static_cast<uint8_t>(log_type);
@@ -97,7 +97,7 @@ int CDeviceEngine::SetLoggerConfig(int log_type, uint32_t interval, int data_typ
                        flag_a::kLog104Ok);
 }
 
-int CDeviceEngine::SetAlertRanges(int critical, int notification) {
+ResultCode CDeviceEngine::SetAlertRanges(int critical, int notification) {
   ClearB(flag_b::kBusy);
   ClearA(flag_a::kAlertSaved | flag_a::kLog116Refused);
   args.alert_values[0] = 4096;
@@ -110,7 +110,7 @@ int CDeviceEngine::SetAlertRanges(int critical, int notification) {
                        flag_a::kAlertSaved);
 }
 
-int CDeviceEngine::SetSpeedFilter(int32_t value) {
+ResultCode CDeviceEngine::SetSpeedFilter(int32_t value) {
   ClearB(flag_b::kBusy);
   ClearA(flag_a::kLog105Ok | flag_a::kLog105Refused);
   args.speed_filter = value;
@@ -121,7 +121,7 @@ int CDeviceEngine::SetSpeedFilter(int32_t value) {
                        flag_a::kLog105Ok);
 }
 
-int CDeviceEngine::QueryLoggerConfig(LoggerConfig* out) {
+ResultCode CDeviceEngine::QueryLoggerConfig(LoggerConfig* out) {
   ClearB(flag_b::kBusy | flag_b::kConfiguration);
   QueueCommand(queue_bit::k108);
   WaitForFlags(queue_bit::k108, 0, flag_b::kBusy | flag_b::kConfiguration, timing::kQueuedAnswerMs);
@@ -133,7 +133,7 @@ int CDeviceEngine::QueryLoggerConfig(LoggerConfig* out) {
   return kResultOk;
 }
 
-int CDeviceEngine::EraseLog() {
+ResultCode CDeviceEngine::EraseLog() {
   ClearB(flag_b::kBusy);
   ClearA(flag_a::kLog109Ok | flag_a::kLog109Refused);
   args.erase_value = -1;

@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "engine/result_codes.h"
 #include "engine/timing.h"
 
 namespace tessor {
@@ -24,7 +25,7 @@ class Transport {
   Transport& operator=(const Transport&) = delete;
 
   // Returns 0, 3 (cannot open, or held by another program) or 15 (settings refused).
-  virtual int Open(const std::string& path) = 0;
+  virtual ResultCode Open(const std::string& path) = 0;
   virtual void Close() = 0;
   virtual bool is_open() const = 0;
 

@@ -5,9 +5,9 @@
 
 namespace tessor {
 
-int CallWithTries(CDeviceEngine& e, int tries, TryPacing pacing,
-                  const std::function<int()>& attempt) {
-  int result = kResultNoAnswer;
+ResultCode CallWithTries(CDeviceEngine& e, int tries, TryPacing pacing,
+                         const std::function<ResultCode()>& attempt) {
+  ResultCode result = kResultNoAnswer;
   for (int i = 0; i < tries; ++i) {
     result = attempt();
     if (result == kResultOk) break;
@@ -16,7 +16,7 @@ int CallWithTries(CDeviceEngine& e, int tries, TryPacing pacing,
   return result;
 }
 
-int QueryLoggerConfigWithTries(CDeviceEngine& e, LoggerConfig* out, TryPacing pacing) {
+ResultCode QueryLoggerConfigWithTries(CDeviceEngine& e, LoggerConfig* out, TryPacing pacing) {
   return CallWithTries(e, kProcedureTries, pacing, [&e, out] { return e.QueryLoggerConfig(out); });
 }
 
@@ -26,11 +26,11 @@ void EnterSettingMode(CDeviceEngine& e) {
   e.transport().Pause(timing::kSettingModeSettleMs);
 }
 
-int SetAlertRangesWithTries(CDeviceEngine& e, int critical, int notification) {
+ResultCode SetAlertRangesWithTries(CDeviceEngine& e, int critical, int notification) {
   EnterSettingMode(e);
   if (notification - critical < kAlertRangeMinimumGap) return kResultBadArgument;
-  const int result = CallWithTries(e, kProcedureTries, TryPacing::kPaused,
-                                   [&] { return e.SetAlertRanges(critical, notification); });
+  const ResultCode result = CallWithTries(e, kProcedureTries, TryPacing::kPaused,
+                                          [&] { return e.SetAlertRanges(critical, notification); });
   if (result == kResultOk) e.transport().Pause(timing::kAlertRangesSavedPauseMs);
   return result;
 }

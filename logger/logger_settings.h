@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "engine/engine_fields.h"
+#include "engine/result_codes.h"
 
 namespace tessor {
 
@@ -21,13 +22,13 @@ enum class TryPacing { kPaused, kBackToBack };
 
 // Calls `attempt` up to `tries` times until it returns kResultOk, pausing after
 // each miss when paced; returns the last try's result.
-int CallWithTries(CDeviceEngine& e, int tries, TryPacing pacing,
-                  const std::function<int()>& attempt);
+ResultCode CallWithTries(CDeviceEngine& e, int tries, TryPacing pacing,
+                         const std::function<ResultCode()>& attempt);
 
 // The logger configuration (command 108) in up to ten tries; *out holds it on
 // kResultOk.
-int QueryLoggerConfigWithTries(CDeviceEngine& e, LoggerConfig* out,
-                               TryPacing pacing = TryPacing::kPaused);
+ResultCode QueryLoggerConfigWithTries(CDeviceEngine& e, LoggerConfig* out,
+                                      TryPacing pacing = TryPacing::kPaused);
 
 // Link mode 3 and the pause for the device to settle in it: the bracket before
 // a setting. The setting follows whether or not the device answered.
@@ -36,6 +37,6 @@ void EnterSettingMode(CDeviceEngine& e);
 // Sets the alert ranges the way the alert page does: the setting mode, the
 // gap rule (kResultBadArgument, with no setting sent), up to ten tries, and
 // the pause for the device to save them after success.
-int SetAlertRangesWithTries(CDeviceEngine& e, int critical, int notification);
+ResultCode SetAlertRangesWithTries(CDeviceEngine& e, int critical, int notification);
 
 }  // namespace tessor

@@ -25,7 +25,7 @@ constexpr int kRequestPauseMs = 500;
 constexpr int kModePauseMs = 1000;
 }  // namespace
 
-int CDeviceEngine::StartTrackDownload() {
+ResultCode CDeviceEngine::StartTrackDownload() {
   worker_running = true;
   if (!handshake_done.load()) return kResultHandshakeRunning;
   return StartThread(kSlotTrackDownload, &CDeviceEngine::TrackDownloadThread);
