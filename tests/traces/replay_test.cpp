@@ -141,6 +141,34 @@ TEST_F(ReplayTest, ASentenceOfACommandStillAwaitedKeepsItsOrder) {
   EXPECT_THAT(Divergence(), HasSubstr("differs from trace line 2"));
 }
 
+// A host whose wait ran out asks again: the one recorded answer serves both
+// asks, and the replay goes on. Asking again for anything but the last ask of
+// that command is still a divergence.
+TEST_F(ReplayTest, AHostRepeatingItsLastAskIsServedByTheRecordedAnswer) {
+  Replay({{100, trace::Direction::kHost, FramedSentence("$PKVN113,3")},
+          {110, trace::Direction::kDevice, FramedSentence("$LOG113,1")},
+          {200, trace::Direction::kHost, FramedSentence("$PKVN108")},
+          {210, trace::Direction::kDevice, FramedSentence("$LOG108,1")},
+          {300, trace::Direction::kHost, FramedSentence("$PKVN101,2")},
+          {310, trace::Direction::kDevice, FramedSentence("$LOG101,2")},
+          {400, trace::Direction::kHost, FramedSentence("$PKVN101,1")},
+          {410, trace::Direction::kDevice, FramedSentence("$LOG101,1")},
+          {500, trace::Direction::kHost, FramedSentence("$PKVN101,0")}},
+         /*pace=*/false);
+  host_->Send("$PKVN113,3");
+  host_->Send("$PKVN113,3");
+  host_->Send("$PKVN108");
+  const auto answers = host_->Drain();
+  ASSERT_EQ(answers.size(), 2u);
+  EXPECT_EQ(answers[0].text, "$LOG113,1");
+  EXPECT_EQ(answers[1].text, "$LOG108,1");
+  EXPECT_EQ(replayer_->divergence(), "");
+  host_->Send("$PKVN101,2");
+  host_->Send("$PKVN101,1");
+  host_->Send("$PKVN101,2");  // an earlier ask, not the last one of its command
+  EXPECT_THAT(Divergence(), HasSubstr("differs from trace line 10"));
+}
+
 TEST_F(ReplayTest, SentencesRecordedSecondsApartKeepTheirOrder) {
   Replay({{100, trace::Direction::kHost, FramedSentence("$PKVN004")},
           {110, trace::Direction::kDevice, FramedSentence("$LOG004,1")},

@@ -180,6 +180,14 @@ bool Replayer::FromAnotherThread(size_t first, size_t s) const {
   return true;
 }
 
+// The host asking again for what it last asked of that command: its wait ran
+// out on a loaded machine. The recorded answer, still on its way, serves the
+// repeat as a device's late answer would; it gets none of its own.
+bool Replayer::IsRepeat(const std::string& sentence) const {
+  const auto last = last_of_command_.find(std::string(CommandOf(sentence)));
+  return last != last_of_command_.end() && script_[last->second].host == sentence;
+}
+
 void Replayer::MatchHost(Clock::time_point now) {
   while (!diverged_flag_ && !received_.empty()) {
     const size_t first = next_step_.load();
@@ -189,6 +197,7 @@ void Replayer::MatchHost(Clock::time_point now) {
       if (!whole) return;
       received_.erase(0, script_[s].host.size());
       matched_[s] = true;
+      last_of_command_[std::string(CommandOf(script_[s].host))] = s;
       mismatch_since_.reset();
       Queue(script_[s], now);
       size_t next = first;
@@ -197,6 +206,11 @@ void Replayer::MatchHost(Clock::time_point now) {
       continue;
     }
     const size_t line_end = received_.find('\n');
+    if (line_end != std::string::npos && IsRepeat(received_.substr(0, line_end + 1))) {
+      received_.erase(0, line_end + 1);
+      mismatch_since_.reset();
+      continue;
+    }
     if (line_end == std::string::npos) {
       if (!mismatch_since_) mismatch_since_ = now;
       if (now - *mismatch_since_ < kRestOfSentenceWait) return;

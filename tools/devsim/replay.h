@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -72,6 +73,7 @@ class Replayer {
   void MatchHost(Clock::time_point now);
   size_t Candidate(size_t first, bool* whole) const;
   bool FromAnotherThread(size_t first, size_t s) const;
+  bool IsRepeat(const std::string& sentence) const;
   void ReportDivergence(size_t first, const std::string& got);
   void Diverge(const std::string& message);
   void Queue(const ReplayStep& step, Clock::time_point base);
@@ -87,8 +89,9 @@ class Replayer {
   ReplayScript script_;
   ReplayOptions options_;
   std::atomic<size_t> next_step_{1};  // step 0 holds the output before any host sentence
-  std::vector<bool> matched_;         // host sentences already seen (some come out of order)
-  std::string received_;              // host bytes not yet matched
+  std::map<std::string, size_t> last_of_command_;  // the step each command last matched
+  std::vector<bool> matched_;  // host sentences already seen (some come out of order)
+  std::string received_;       // host bytes not yet matched
   std::optional<Clock::time_point> mismatch_since_;
   std::deque<Due> out_;
   size_t out_offset_ = 0;
