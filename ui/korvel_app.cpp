@@ -9,6 +9,7 @@
 #include "ui/data_downloader.h"
 #include "ui/message_seam.h"
 #include "ui/program_icon.h"
+#include "ui/quit_signals.h"
 #include "ui/second_start.h"
 
 namespace tessor {
@@ -26,6 +27,7 @@ CKorvelApp::CKorvelApp(int& argc, char** argv) : QApplication(argc, argv) {
 }
 
 bool CKorvelApp::InitInstance() {
+  QuitOnSignals quit_on_signals;
   const QString title = WindowTitle();
   SecondStart second_start(SecondStart::NameFor(title));
   if (!second_start.AskFirstToFront()) second_start.Listen();

@@ -11,6 +11,7 @@
 #include "ui/googole_map_dlg.h"
 #include "ui/poi_list_editor.h"
 #include "ui/poi_management_dlg.h"
+#include "ui/program_files.h"
 
 namespace tessor {
 
@@ -41,7 +42,7 @@ void CPOIManagementDlg::GoToMap(int row) {
   const CPOI& poi = *list_[static_cast<size_t>(row)];
   const DatabaseCoverage coverage = host_.coverage ? host_.coverage() : DatabaseCoverage{};
   const MapAddresses files =
-      map_files_.isEmpty() ? DefaultMapAddresses() : MapAddressesIn(map_files_.toStdString());
+      map_files_.isEmpty() ? ProgramMapAddresses() : MapAddressesIn(map_files_.toStdString());
   WriteMapPage(path, {poi.latitude * kRadToDeg, poi.longitude * kRadToDeg},
                {coverage.min_latitude * kRadToDeg, coverage.min_longitude * kRadToDeg},
                {coverage.max_latitude * kRadToDeg, coverage.max_longitude * kRadToDeg}, files);
