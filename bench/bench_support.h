@@ -86,7 +86,7 @@ struct PacedDevice {
   bool ConnectAndSettle() {
     const int r = engine.Connect(1);
     if (r != kResultOk && r != kResultNoDatabase) return false;
-    while (!engine.handshake_done.load() && engine.link_flag.load()) {
+    while (!engine.handshake_done() && engine.link_flag.load()) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return engine.JoinEnded(CDeviceEngine::kSlotHandshake);

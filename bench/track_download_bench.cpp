@@ -55,10 +55,7 @@ void Run(size_t kib, uint32_t limit) {
   std::filesystem::create_directories(folder);
   device.engine.SetOutputFolder(folder);
   device.engine.request_limit = limit;
-  {
-    std::lock_guard<std::mutex> lock(device.engine.headers_mutex);
-    device.engine.track_headers.at(0).selected = 1;
-  }
+  device.engine.SelectTracks({0});
   device.engine.StartTrackDownload();
   auto& received = device.engine.transfer.overall_received;
   while (received.load() == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
@@ -75,7 +72,7 @@ void Run(size_t kib, uint32_t limit) {
   std::printf(
       "track %zu B  request limit %5u  %.2f s  wire limit %.2f s  rate %.0f B/s  ratio %.3f%s\n",
       total, limit, seconds, limit_s, total / seconds, limit_s / seconds,
-      device.engine.tracks_lost.load() ? "  (track lost)" : "");
+      device.engine.track_download_summary().lost ? "  (track lost)" : "");
   std::filesystem::remove_all(folder);
 }
 

@@ -37,11 +37,11 @@ void Run(bool blind, const std::vector<uint8_t>& image, const std::string& path)
     std::printf("connect failed\n");
     return;
   }
-  device.engine.image_path = path;
+  device.engine.SetImagePath(path);
   device.engine.StartDatabaseUpload();
   device.WaitWorker(CDeviceEngine::kSlotDatabaseUpload);
   bench::Clock::time_point start, end;
-  if (!device.engine.upload_succeeded || !device.observer.When("Upload DataBase.", &start) ||
+  if (!device.engine.upload_succeeded() || !device.observer.When("Upload DataBase.", &start) ||
       !device.observer.When("Upload Time:", &end)) {
     std::printf("upload failed\n");
     return;

@@ -66,31 +66,29 @@ void Run(const Link& link, const std::vector<uint8_t>& image, const std::string&
   Report(link.name, "connect", 0, Seconds(start, bench::Clock::now()), connected);
   if (!connected) return;
 
-  e.image_path = image_path;
+  e.SetImagePath(image_path);
   start = bench::Clock::now();
   e.StartDatabaseUpload();
   device.WaitWorker(CDeviceEngine::kSlotDatabaseUpload);
   Report(link.name, "upload", image.size(), Seconds(start, bench::Clock::now()),
-         e.upload_succeeded.load());
+         e.upload_succeeded());
 
   start = bench::Clock::now();
   e.StartDatabaseDownload();
   device.WaitWorker(CDeviceEngine::kSlotDatabaseDownload);
   Report(link.name, "database read", image.size(), Seconds(start, bench::Clock::now()),
-         e.download_succeeded.load());
+         e.download_succeeded());
 
   const std::string folder = std::filesystem::temp_directory_path() / "tessor-link-bench";
   std::filesystem::create_directories(folder);
   e.SetOutputFolder(folder);
-  {
-    std::lock_guard<std::mutex> lock(e.headers_mutex);
-    e.track_headers.at(0).selected = 1;
-  }
+  e.SelectTracks({0});
   start = bench::Clock::now();
   e.StartTrackDownload();
   device.WaitWorker(CDeviceEngine::kSlotTrackDownload);
   Report(link.name, "track download", track.records.size(), Seconds(start, bench::Clock::now()),
-         e.tracks_lost.load() == 0 && e.transfer.overall_received.load() == track.records.size());
+         e.track_download_summary().lost == 0 &&
+             e.transfer.overall_received.load() == track.records.size());
   std::filesystem::remove_all(folder);
 }
 

@@ -88,11 +88,11 @@ bool CDeviceEngine::DownloadSteps(std::vector<uint8_t>* image) {
 // own, renamed into place; the comparison takes the image read, never
 // DLDB.bin, which a download on another device may have replaced meanwhile.
 void CDeviceEngine::DownloadDatabase() {
-  upload_finished = 0;
-  download_succeeded = false;
-  database_download_finished = false;
-  image_path.clear();
-  downloaded_image.clear();
+  upload_finished_ = 0;
+  download_succeeded_ = false;
+  database_download_finished_ = false;
+  SetImagePath("");
+  TakeDownloadedImage();
   const std::string downloaded = DataFile("DLDB.bin");
   std::vector<uint8_t> image;
   bool whole = false;
@@ -107,13 +107,17 @@ void CDeviceEngine::DownloadDatabase() {
   } else {
     ReportStatusText("Download DB Header...Failure");
   }
-  if (whole && download_compares_upload &&
+  if (whole && download_compares_upload_ &&
       CompareImages(ReadOrCreate(DataFile("ULDB.bin")), image)) {
     ShowMessage("They are Identical !!");
   }
-  if (whole) downloaded_image = std::move(image);
-  download_succeeded = whole;
-  database_download_finished = true;
+  if (whole) {
+    std::lock_guard<std::mutex> lock(image_mutex_);
+    downloaded_image_ = std::move(image);
+  }
+  download_succeeded_ = whole;
+  ReportOperationEnd(OperationKind::kDatabaseDownload, JobEndResult(whole));
+  database_download_finished_ = true;
   PostNotification(WM_DEV_DOWNLOAD_END, 0, whole ? 1 : 0);
 }
 

@@ -63,7 +63,7 @@ bool CDeviceEngine::UploadBlocks(const std::vector<uint8_t>& image, uint32_t blo
   while (sent < size && link_flag.load()) {
     if (timeouts >= 3) return false;
     PostNotification(WM_DEV_PROGRESS, sent, size);
-    upload_finished = 0;
+    upload_finished_ = 0;
     const uint32_t n = std::min(block_size, size - sent);
     std::memset(args.block_data, 0, sizeof args.block_data);
     args.block_address = sent;
@@ -86,10 +86,11 @@ bool CDeviceEngine::UploadBlocks(const std::vector<uint8_t>& image, uint32_t blo
 // The upload's one end: the finished flag once everything is said, then the
 // end notification.
 void CDeviceEngine::UploadDatabase() {
-  upload_finished = 0;
-  upload_succeeded = false;
+  upload_finished_ = 0;
+  upload_succeeded_ = false;
   const int end = UploadSteps();
-  upload_finished = 1;
+  ReportOperationEnd(OperationKind::kDatabaseUpload, JobEndResult(upload_succeeded_.load()));
+  upload_finished_ = 1;
   PostNotification(WM_DEV_OPERATION_END, end, 0);
 }
 
@@ -97,11 +98,12 @@ int CDeviceEngine::UploadSteps() {
   const uint32_t block_size = firmware_version >= 209 ? 128 : 32;
   std::vector<uint8_t> image;
   int error = 0;
-  if (!ReadImageFile(image_path, &image, &error)) {
-    ReportStatusText("Can not open " + image_path + ": " + PortErrorText(error));
+  const std::string path = image_path();
+  if (!ReadImageFile(path, &image, &error)) {
+    ReportStatusText("Can not open " + path + ": " + PortErrorText(error));
     return 1;
   }
-  image_size = static_cast<uint32_t>(image.size());
+  image_size_ = static_cast<uint32_t>(image.size());
   if (!CheckImageBeforeUpload(image)) return 1;
   // Kept beside the download's copy, so that a read-back can be compared.
   const std::string folder = DataFolder();
@@ -132,7 +134,7 @@ int CDeviceEngine::UploadSteps() {
   const double minutes =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / 60.0;
   ReportStatusText(FormatNumbers("Upload Time: %.1f min", minutes));
-  upload_succeeded = true;
+  upload_succeeded_ = true;
   ReportStatusText("Finished uploading VELD Data.");
   return 0;
 }

@@ -8,9 +8,9 @@ void CDeviceEngine::ResetForConnect() {
   link_flag = false;
   operation_running = false;
   {
-    std::lock_guard<std::mutex> lock(headers_mutex);
-    track_headers.clear();
-    valid_headers.clear();
+    std::lock_guard<std::mutex> lock(headers_mutex_);
+    track_headers_.clear();
+    valid_headers_.clear();
   }
   transport().Pause(timing::kConnectPauseMs);
   if (worker_running.load()) {
@@ -30,7 +30,7 @@ void CDeviceEngine::ResetForConnect() {
 }
 
 ResultCode CDeviceEngine::Connect(int number) {
-  connect_progress = false;
+  connect_progress_ = false;
   device_name_present = false;
   ResultCode result = kResultOk;
   if (link_flag.load() && number == port_number) {
@@ -53,7 +53,10 @@ ResultCode CDeviceEngine::Connect(int number) {
   // gone before the flag that keeps it looping is set again.
   if (!JoinEnded(kSlotHandshake)) return kResultAlreadyRunning;
 
-  total_track_data_size = 0;
+  {
+    std::lock_guard<std::mutex> lock(headers_mutex_);
+    total_track_data_size_ = 0;
+  }
   transfer.overall_received = 0;
   operation_running = true;
   ignore_blocks = true;
@@ -71,8 +74,8 @@ ResultCode CDeviceEngine::Connect(int number) {
     return kResultDeviceSilent;
   }
   // Waiters on the handshake must not see the previous one's end.
-  handshake_done = false;
-  track_table_read = false;
+  handshake_done_ = false;
+  track_table_read_ = false;
   if (StartThread(kSlotHandshake, &CDeviceEngine::HandshakeThread) != kResultOk) {
     operation_running = false;
     return kResultThreadStart;
@@ -86,7 +89,7 @@ ResultCode CDeviceEngine::Connect(int number) {
   ReportStatus(kStrNoVeld);
   PostNotification(WM_DEV_PROGRESS_RESET, 0, 0);
   PostNotification(WM_DEV_OPERATION_END, 1, 0);
-  connect_progress = true;
+  connect_progress_ = true;
   return kResultNoDatabase;
 }
 
@@ -113,9 +116,9 @@ bool CDeviceEngine::HandshakeConfigurationStep(int* retries, bool* headers_phase
     if (flags_b.load() & flag_b::kConfiguration) {
       ClearB(flag_b::kConfiguration);
       const uint32_t n = Snapshot(config.track_header_count);
-      std::lock_guard<std::mutex> lock(headers_mutex);
-      track_headers.assign(n, TrackHeaderRecord{});
-      valid_headers.clear();
+      std::lock_guard<std::mutex> lock(headers_mutex_);
+      track_headers_.assign(n, TrackHeaderRecord{});
+      valid_headers_.clear();
       args.header_index = static_cast<int32_t>(n) - 1;
       *headers_phase = true;
     }
@@ -140,15 +143,15 @@ bool CDeviceEngine::HandshakeConfigurationStep(int* retries, bool* headers_phase
 void CDeviceEngine::FinishHeaders() {
   // The list is whole before the flags say so: readers wait on the flags.
   {
-    std::lock_guard<std::mutex> lock(headers_mutex);
-    valid_headers.clear();
-    for (uint32_t i = 0; i < track_headers.size(); ++i) {
-      if (track_headers[i].valid) valid_headers.push_back(i);
+    std::lock_guard<std::mutex> lock(headers_mutex_);
+    valid_headers_.clear();
+    for (uint32_t i = 0; i < track_headers_.size(); ++i) {
+      if (track_headers_[i].valid) valid_headers_.push_back(i);
     }
   }
   // The line comes first: whoever waits on the done flag finds it said.
   ReportStatus(kStrConnectionComplete);
-  track_table_read = true;
+  track_table_read_ = true;
   operation_running = false;
   handshake_ended_ = true;
 }
@@ -157,15 +160,15 @@ void CDeviceEngine::FinishHeaders() {
 bool CDeviceEngine::HandshakeHeaderStep(int* retries) {
   size_t count;
   {
-    std::lock_guard<std::mutex> lock(headers_mutex);
-    count = track_headers.size();
+    std::lock_guard<std::mutex> lock(headers_mutex_);
+    count = track_headers_.size();
   }
   if (count == 0) {
     ReportStatus(kStrConnectionComplete);
-    track_table_read = true;
+    track_table_read_ = true;
     operation_running = false;
     SetLinkMode(LinkMode::kOperation, false);
-    handshake_done = true;
+    handshake_done_ = true;
     transport().Pause(timing::kHandshakeNoTracksPauseMs);
     return false;
   }
@@ -180,11 +183,11 @@ bool CDeviceEngine::HandshakeHeaderStep(int* retries) {
       record.record_format = answer.record_format;
       record.record_count = answer.record_count;
       record.start_address = answer.start_address;
-      total_track_data_size += record.record_count * RecordSize(record.record_format);
     }
     {
-      std::lock_guard<std::mutex> lock(headers_mutex);
-      if (static_cast<size_t>(index) < track_headers.size()) track_headers[index] = record;
+      std::lock_guard<std::mutex> lock(headers_mutex_);
+      total_track_data_size_ += record.record_count * RecordSize(record.record_format);
+      if (static_cast<size_t>(index) < track_headers_.size()) track_headers_[index] = record;
     }
     if (index > 0) {
       args.header_index = index - 1;
@@ -203,21 +206,23 @@ bool CDeviceEngine::HandshakeHeaderStep(int* retries) {
 }
 
 void CDeviceEngine::HandshakeThread() {
-  handshake_done = false;
+  handshake_done_ = false;
   handshake_ended_ = false;
-  track_table_read = false;
-  connect_progress = true;
+  track_table_read_ = false;
+  connect_progress_ = true;
   SetLinkMode(LinkMode::kLink, true);
   transport().Pause(timing::kHandshakeStartPauseMs);
   bool headers_phase = false;
   int retries = 0;
-  while (operation_running.load()) {
+  bool left_link_mode = false;  // a device without tracks is let go at once
+  while (operation_running.load() && !left_link_mode) {
     transport().Pause(timing::kHandshakeRoundPauseMs);
-    const bool go_on = headers_phase ? HandshakeHeaderStep(&retries)
-                                     : HandshakeConfigurationStep(&retries, &headers_phase);
-    if (!go_on) return;
+    left_link_mode = !(headers_phase ? HandshakeHeaderStep(&retries)
+                                     : HandshakeConfigurationStep(&retries, &headers_phase));
   }
-  EndHandshake();
+  if (!left_link_mode) EndHandshake();
+  ReportOperationEnd(OperationKind::kHandshake,
+                     JobEndResult(handshake_done_.load() && track_table_read_.load()));
 }
 
 // Out of link mode first, then done: whoever starts a job on the done flag
@@ -225,7 +230,7 @@ void CDeviceEngine::HandshakeThread() {
 // by a disconnect is not done.
 void CDeviceEngine::EndHandshake() {
   SetLinkMode(LinkMode::kOperation, false);
-  if (handshake_ended_) handshake_done = true;
+  if (handshake_ended_) handshake_done_ = true;
   transport().Pause(timing::kHandshakeEndPauseMs);
 }
 

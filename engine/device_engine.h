@@ -17,6 +17,7 @@
 #include "engine/database_info.h"
 #include "engine/engine_fields.h"
 #include "engine/engine_observer.h"
+#include "engine/engine_state.h"
 #include "engine/protocol_constants.h"
 #include "engine/receiver.h"
 #include "engine/result_codes.h"
@@ -25,6 +26,10 @@
 #include "engine/wake_signal.h"
 
 namespace tessor {
+
+namespace test {
+struct EngineTestAccess;
+}
 
 // The one object through which the program reaches the device. Plain fields
 // grouped by concern; operations are members, defined in a file per concern:
@@ -52,6 +57,10 @@ class CDeviceEngine {
   void PostNotification(int id, int64_t first, int64_t second);
   void ShowMessage(const std::string& text);
   std::string last_status_line() const;
+  // Tells the observer that a job on its own thread has ended.
+  void ReportOperationEnd(OperationKind kind, ResultCode result);
+  // A job's end result: whole, or why not as far as the engine can tell.
+  ResultCode JobEndResult(bool whole) const;
 
   // --- Serial link and receive ring (serial_link.cpp) ---
   // Maps a port number to a device path; the application provides the directory.
@@ -173,6 +182,49 @@ class CDeviceEngine {
   // Reports the first difference as a status line; true when the two are equal.
   bool CompareImages(const std::vector<uint8_t>& uploaded, const std::vector<uint8_t>& downloaded);
 
+  // --- What pages and callers read, as copies (engine_state.cpp) ---
+  // Nobody outside the engine locks its mutexes or reads its job fields: a
+  // page's timer or a caller asks here, and learns of a job's end through
+  // the observer's OnOperationEnd.
+  bool link_up() const { return link_flag.load(); }
+  bool port_open() const { return (link_status.load() & 0x1) != 0; }
+  // No block transfer runs: the device takes sentences again.
+  bool transfer_idle() const { return ignore_blocks.load(); }
+  int last_system_error() const { return last_system_error_.load(); }
+  // Done once the handshake has ended and taken the device out of link mode:
+  // a job started on it no longer crosses the handshake's last mode change.
+  bool handshake_done() const { return handshake_done_.load(); }
+  // The last handshake read the track table; done without it is a failed connect.
+  bool track_table_read() const { return track_table_read_.load(); }
+  bool connect_progress() const { return connect_progress_.load(); }
+  int upload_finished() const { return upload_finished_.load(); }
+  bool database_download_finished() const { return database_download_finished_.load(); }
+  bool upload_succeeded() const { return upload_succeeded_.load(); }
+  bool download_succeeded() const { return download_succeeded_.load(); }
+  // Clears the ends of earlier jobs, so that a page's timer waits for the next.
+  void ClearJobEnds();
+  TrackTable track_table() const;
+  // Marks the valid tracks among indices for the next download, and only them.
+  void SelectTracks(const std::vector<int>& indices);
+  // Marks every valid track.
+  void SelectAllTracks();
+  TrackDownloadSummary track_download_summary() const;
+  uint32_t track_bytes_received() const { return transfer.overall_received.load(); }
+  DeviceSummary device_summary() const;
+  // The image the last upload sends, and its size once read.
+  void SetImagePath(std::string path);
+  std::string image_path() const;
+  uint32_t image_size() const { return image_size_.load(); }
+  // The image of the last whole download, taken from the engine.
+  std::vector<uint8_t> TakeDownloadedImage();
+  void set_download_compares_upload(bool compare) { download_compares_upload_ = compare; }
+  // Until a position sentence has come since its flag was cleared, or until.
+  bool WaitForPositionText(std::chrono::steady_clock::time_point until) const;
+  // Tells the running worker (track download, erase wait) to stop.
+  void StopWorker() { worker_running = false; }
+  // Takes the link down: the link thread closes the port, the database jobs end.
+  void StopLink() { link_flag = false; }
+
   // --- Connect, handshake and disconnect (connect.cpp) ---
   ResultCode Connect(int port_number);
   ResultCode Disconnect();
@@ -189,7 +241,6 @@ class CDeviceEngine {
   // back the engine's own port. Only while no thread runs and the line is closed.
   void SetTransport(Transport* transport) { transport_.store(transport ? transport : &port); }
   std::atomic<uint32_t> link_status{0};  // 0x1: port open
-  std::atomic<int> last_system_error{0};
   ReceiveRing ring;
   SentenceReceiver receiver;
   int port_access_errors = 0;
@@ -228,52 +279,18 @@ class CDeviceEngine {
   std::mutex transfer_mutex;  // the track download prepares, the link thread fills
   PoiRead poi;
 
-  // Engine state of the connection.
-  // Set once the handshake has ended and taken the device out of link mode:
-  // a job started on it no longer crosses the handshake's last mode change.
-  std::atomic<bool> handshake_done{false};
-  // The last handshake read the track table; done without it is a failed connect.
-  std::atomic<bool> track_table_read{false};
-  std::atomic<bool> connect_progress{false};
-  std::atomic<bool> database_download_finished{false};
-  std::atomic<int> upload_finished{0};
-  // How the last upload, download and track download ended, for callers that
-  // are not a page (the command-line tool, tests).
-  std::atomic<bool> upload_succeeded{false};
-  std::atomic<bool> download_succeeded{false};
-  std::atomic<int> tracks_lost{0};
-  // Selected tracks of the last track download that did not end in a whole
-  // file (lost, refused, stopped or never reached), and whether a track file
-  // could not be created or written.
-  std::atomic<int> tracks_unfinished{0};
-  std::atomic<bool> track_file_failed{false};
-  std::vector<std::string> files_written;  // guarded by headers_mutex
   std::atomic<int> erasing{0};
   bool device_name_present = false;
   std::string output_folder;
 
   // Database transfer.
-  std::string image_path;
-  uint32_t image_size = 0;
   EngineDatabaseInfo database_info;
   DatabaseCoverage coverage;
   std::vector<uint8_t> read_buffer;  // destination of device reads
-  // The image of the last whole download, for its caller: DLDB.bin is shared
-  // by every run of the program and may already hold another run's image.
-  std::vector<uint8_t> downloaded_image;
-  // Whether a download compares its image with ULDB.bin, the last upload's
-  // copy (the desktop page); a caller that compares on its own clears it.
-  bool download_compares_upload = true;
   // No read of device memory can be longer than the memory itself.
   uint64_t capacity_limit() const {
     return capacity > 0 ? static_cast<uint64_t>(capacity) : 0x200000u;
   }
-
-  // Track headers read by the handshake; guarded by headers_mutex.
-  mutable std::mutex headers_mutex;
-  std::vector<TrackHeaderRecord> track_headers;
-  std::vector<uint32_t> valid_headers;
-  uint32_t total_track_data_size = 0;
 
   // Parsed answer values are written by the link thread under answer_mutex; an
   // operation copies them under it too, since a late or repeated answer may
@@ -286,6 +303,7 @@ class CDeviceEngine {
   }
 
  protected:
+  friend struct test::EngineTestAccess;
   // engine_report.cpp
   void OnBinaryProtocol();
   void CloseTrackFile();
@@ -369,6 +387,37 @@ class CDeviceEngine {
   // one sentence at a time, and never while the port is being closed.
   std::mutex port_mutex_;
   std::string position_text_;
+
+  // The connection's and the jobs' state, read through the accessors above.
+  std::atomic<int> last_system_error_{0};
+  std::atomic<bool> handshake_done_{false};
+  std::atomic<bool> track_table_read_{false};
+  std::atomic<bool> connect_progress_{false};
+  std::atomic<bool> database_download_finished_{false};
+  std::atomic<int> upload_finished_{0};
+  std::atomic<bool> upload_succeeded_{false};
+  std::atomic<bool> download_succeeded_{false};
+  std::atomic<int> tracks_lost_{0};
+  // Selected tracks of the last track download that did not end in a whole
+  // file (lost, refused, stopped or never reached), and whether a track file
+  // could not be created or written.
+  std::atomic<int> tracks_unfinished_{0};
+  std::atomic<bool> track_file_failed_{false};
+  std::vector<std::string> files_written_;  // guarded by headers_mutex_
+  mutable std::mutex image_mutex_;
+  std::string image_path_;  // guarded by image_mutex_
+  std::atomic<uint32_t> image_size_{0};
+  // The image of the last whole download, for its caller: DLDB.bin is shared
+  // by every run of the program and may already hold another run's image.
+  std::vector<uint8_t> downloaded_image_;  // guarded by image_mutex_
+  // Whether a download compares its image with ULDB.bin, the last upload's
+  // copy (the desktop page); a caller that compares on its own clears it.
+  std::atomic<bool> download_compares_upload_{true};
+  // Track headers read by the handshake; guarded by headers_mutex_.
+  mutable std::mutex headers_mutex_;
+  std::vector<TrackHeaderRecord> track_headers_;
+  std::vector<uint32_t> valid_headers_;
+  uint32_t total_track_data_size_ = 0;
 };
 
 }  // namespace tessor

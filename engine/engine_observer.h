@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/engine_state.h"
+#include "engine/result_codes.h"
+
 namespace tessor {
 
 // How the engine reaches the user. The desktop program forwards these to its
@@ -19,6 +22,10 @@ class EngineObserver {
   virtual void OnMessageBox(const std::string& caption, const std::string& text) = 0;
   // The engine asks the program to close (the binary-protocol stop).
   virtual void OnCloseRequest() = 0;
+  // A job on its own thread has ended, after everything it reports: kResultOk
+  // when it did all it was asked, kResultPortNotOpen when the link went down,
+  // kResultNoAnswerRetries otherwise (the device, a file, or a stop).
+  virtual void OnOperationEnd(OperationKind /*kind*/, ResultCode /*result*/) {}
 };
 
 }  // namespace tessor

@@ -48,6 +48,15 @@ void CDeviceEngine::PostNotification(int id, int64_t first, int64_t second) {
   if (EngineObserver* o = observer_.load()) o->OnNotification(id, first, second);
 }
 
+void CDeviceEngine::ReportOperationEnd(OperationKind kind, ResultCode result) {
+  if (EngineObserver* o = observer_.load()) o->OnOperationEnd(kind, result);
+}
+
+ResultCode CDeviceEngine::JobEndResult(bool whole) const {
+  if (whole) return kResultOk;
+  return link_flag.load() ? kResultNoAnswerRetries : kResultPortNotOpen;
+}
+
 void CDeviceEngine::ShowMessage(const std::string& text) {
   if (EngineObserver* o = observer_.load()) o->OnMessageBox(LoadString(kStrCaption), text);
 }

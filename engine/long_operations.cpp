@@ -78,7 +78,7 @@ void CDeviceEngine::WaitEraseDone() {
   report.Reset();
   erasing = 1;
   while (link_flag.load()) {
-    upload_finished = 0;
+    upload_finished_ = 0;
     if (report.Wait(transport().WaitMs(timing::kEraseReportWaitMs))) {
       PostNotification(WM_DEV_ERASE_BUSY, 0, 0);
       ReportStatus(kStrEraseProcessing);

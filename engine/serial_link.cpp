@@ -17,14 +17,14 @@ bool CDeviceEngine::ResolvePortPath() {
 
 ResultCode CDeviceEngine::OpenPort() {
   if (!ResolvePortPath()) {
-    last_system_error = ENOENT;
+    last_system_error_ = ENOENT;
     link_status.fetch_and(~1u);
     return kResultPortOpen;
   }
   std::lock_guard<std::mutex> lock(port_mutex_);
   const ResultCode result = transport().Open(port_path);
   if (result != kResultOk) {
-    last_system_error = transport().last_error();
+    last_system_error_ = transport().last_error();
     link_status.fetch_and(~1u);
     return result;
   }
@@ -45,7 +45,7 @@ ResultCode CDeviceEngine::ReadQueued() {
   if (!transport().is_open()) return kResultPortNotOpen;
   const long queued = transport().QueuedBytes();
   if (queued < 0) {
-    last_system_error = transport().last_error();
+    last_system_error_ = transport().last_error();
     return kResultPortStatus;
   }
   const bool overflow = ring.pending + static_cast<size_t>(queued) > kRingSize;
@@ -55,7 +55,7 @@ ResultCode CDeviceEngine::ReadQueued() {
     const size_t piece = std::min(want, kRingSize - ring.write_index);
     const long got = transport().Read(ring.data + ring.write_index, piece);
     if (got < 0) {
-      last_system_error = transport().last_error();
+      last_system_error_ = transport().last_error();
       return kResultPortStatus;
     }
     if (got == 0) break;
@@ -70,11 +70,11 @@ ResultCode CDeviceEngine::ReadQueued() {
 bool CDeviceEngine::WriteSentence(const char* text, size_t length) {
   std::lock_guard<std::mutex> lock(port_mutex_);
   if (!transport().is_open()) {
-    last_system_error = EBADF;
+    last_system_error_ = EBADF;
     return false;
   }
   if (transport().Write(text, length, transport().WaitMs(timing::kWriteTimeoutMs))) return true;
-  last_system_error = transport().last_error();
+  last_system_error_ = transport().last_error();
   return false;
 }
 
@@ -98,7 +98,7 @@ void CDeviceEngine::LinkPoll(int wait_ms) {
   bool lost = transport().WaitReadable(wait_ms, wake_fd_) == Transport::WaitResult::kLost;
   DrainWakes();
   const int read = ReadQueued();
-  if (read == kResultPortStatus && IsPortLossError(last_system_error)) lost = true;
+  if (read == kResultPortStatus && IsPortLossError(last_system_error_)) lost = true;
   if (read == kResultOk || read == kResultRingOverflow) port_access_errors = 0;
   ReceiveBytes();
   SendQueuedCommands();

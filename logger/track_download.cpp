@@ -27,7 +27,7 @@ constexpr int kModePauseMs = 1000;
 
 ResultCode CDeviceEngine::StartTrackDownload() {
   worker_running = true;
-  if (!handshake_done.load()) return kResultHandshakeRunning;
+  if (!handshake_done_.load()) return kResultHandshakeRunning;
   return StartThread(kSlotTrackDownload, &CDeviceEngine::TrackDownloadThread);
 }
 
@@ -50,7 +50,7 @@ bool CDeviceEngine::OpenTrackFile(int index, uint32_t header_value) {
     close(fd);
     std::remove(track_part_path_.c_str());
   }
-  track_file_failed = true;
+  track_file_failed_ = true;
   ShowMessage(track_file_path + ": " + std::strerror(errno));
   return false;
 }
@@ -64,12 +64,12 @@ bool CDeviceEngine::FinishTrackFile(bool keep, bool list) {
   CloseTrackFile();
   const std::string& part = track_part_path_;
   if (keep && written && std::rename(part.c_str(), track_file_path.c_str()) == 0) {
-    std::lock_guard<std::mutex> lock(headers_mutex);
-    if (list) files_written.push_back(track_file_path);
+    std::lock_guard<std::mutex> lock(headers_mutex_);
+    if (list) files_written_.push_back(track_file_path);
     return true;
   }
   if (keep) {
-    track_file_failed = true;
+    track_file_failed_ = true;
     ReportStatusText("Can not write " + track_file_path + ": " + std::strerror(errno));
   }
   std::remove(part.c_str());
@@ -107,7 +107,7 @@ void CDeviceEngine::ReportTrackLost(int index) {
                 static_cast<long>(index));
   ReportStatusText(line);
   ReportStatus(kStrTrackMayBeLost);
-  ++tracks_lost;
+  ++tracks_lost_;
 }
 
 // The bytes that never came are 0xFF, which the conversion reports record by
@@ -199,7 +199,7 @@ CDeviceEngine::TrackOutcome CDeviceEngine::DownloadTrackBytes(uint32_t start_add
       base = transfer.answers.begun;
     }
     if (SendCommand(102) == kResultWriteFailed) {
-      ShowMessage(PortErrorText(last_system_error.load()));
+      ShowMessage(PortErrorText(last_system_error_.load()));
       worker_running = false;
       return TrackOutcome::kStopped;
     }
@@ -294,11 +294,11 @@ CDeviceEngine::TrackOutcome CDeviceEngine::DownloadTrack(int index, const TrackH
 
 void CDeviceEngine::DownloadTracks() {
   transfer.overall_received = 0;
-  tracks_lost = 0;
-  track_file_failed = false;
+  tracks_lost_ = 0;
+  track_file_failed_ = false;
   {
-    std::lock_guard<std::mutex> lock(headers_mutex);
-    files_written.clear();
+    std::lock_guard<std::mutex> lock(headers_mutex_);
+    files_written_.clear();
   }
   ignore_blocks = false;
   SetLinkMode(LinkMode::kLink, true);
@@ -307,13 +307,13 @@ void CDeviceEngine::DownloadTracks() {
   uint32_t record_size = 12;
   std::vector<TrackHeaderRecord> headers;
   {
-    std::lock_guard<std::mutex> lock(headers_mutex);
-    headers = track_headers;
+    std::lock_guard<std::mutex> lock(headers_mutex_);
+    headers = track_headers_;
   }
   int unfinished = static_cast<int>(
       std::count_if(headers.begin(), headers.end(),
                     [](const TrackHeaderRecord& h) { return h.valid && h.selected; }));
-  tracks_unfinished = unfinished;
+  tracks_unfinished_ = unfinished;
   for (int i = 0; i < static_cast<int>(headers.size()); ++i) {
     const TrackHeaderRecord& h = headers[i];
     if (!h.valid || !h.selected) continue;
@@ -331,22 +331,24 @@ void CDeviceEngine::DownloadTracks() {
     const TrackOutcome outcome = DownloadTrack(i, h, record_size);
     const bool kept = FinishTrackFile(outcome != TrackOutcome::kStopped);
     if (kept && outcome == TrackOutcome::kComplete && link_flag.load()) {
-      tracks_unfinished = --unfinished;
+      tracks_unfinished_ = --unfinished;
     }
     {
-      std::lock_guard<std::mutex> lock(headers_mutex);
-      if (static_cast<size_t>(i) < track_headers.size()) track_headers[i].selected = 0;
+      std::lock_guard<std::mutex> lock(headers_mutex_);
+      if (static_cast<size_t>(i) < track_headers_.size()) track_headers_[i].selected = 0;
     }
     if (!worker_running.load()) break;
   }
   if (!worker_running.load()) {
-    std::lock_guard<std::mutex> lock(headers_mutex);
-    for (TrackHeaderRecord& h : track_headers) h.selected = 0;
+    std::lock_guard<std::mutex> lock(headers_mutex_);
+    for (TrackHeaderRecord& h : track_headers_) h.selected = 0;
   }
   PostNotification(WM_DEV_ENABLE_CONTROLS, 0, 0);
   ignore_blocks = true;
   SetLinkMode(LinkMode::kOperation, false);
   transport().Pause(kModePauseMs);
+  ReportOperationEnd(OperationKind::kTrackDownload,
+                     JobEndResult(tracks_unfinished_.load() == 0 && !track_file_failed_.load()));
 }
 
 }  // namespace tessor

@@ -204,7 +204,7 @@ void CAlertSettingDlg::Refresh() {
   if (main == nullptr || call_.running()) return;
   const bool allowed = main->connected != 0 && main->operationRunning == 0;
   // A track download clears this flag for as long as it runs.
-  const bool ready = main->engine().ignore_blocks.load();
+  const bool ready = main->engine().transfer_idle();
   if (!allowed || !ready) {
     EnableControls(false);
     if (allowed) Box(kDownloadRunning);

@@ -136,6 +136,7 @@ class CDlgConnection : public QWidget {
   QString JobName() const;
   void EndUpload(bool reset_asked);
   void EndDownload(bool whole);
+  void DownloadControlsBack();
   void ShowDownloadVerdict();
   void BeginDisconnect(bool keep_status);
   void ForcedDisconnect();

@@ -56,7 +56,7 @@ QString CDlgConnection::trace_path() const {
 // that cannot be made is said, and the connection goes on unrecorded.
 void CDlgConnection::StartTrace() {
   // The transport may only change while the line is closed and nothing runs.
-  if (!record_line_ || trace_.is_open() || engine_.link_flag.load()) return;
+  if (!record_line_ || trace_.is_open() || engine_.link_up()) return;
   const std::string folder = DataFolder();
   if (folder.empty()) {
     AddStatusLine("Cannot record the serial line: there is no data folder.", false);
@@ -95,7 +95,7 @@ void CDlgConnection::StartOperationState(bool keep_status) {
   poi_allowed_ = false;
   SetLamp(kLampWhite);
   SetMainBusy(false);
-  engine_.image_path.clear();
+  engine_.SetImagePath("");
   progress_->setValue(0);
   text_connect_ = LoadText(kStrConnect);
   text_disconnect_ = LoadText(kStrDisconnect);
@@ -163,7 +163,7 @@ void CDlgConnection::ShowPortError() {
   const std::string path = ports_.Resolve(tried_port_);
   QString port = QString("COM%1").arg(tried_port_);
   if (!path.empty()) port += " (" + ToWide(path) + ")";
-  const QString cause = ToWide(PortErrorText(engine_.last_system_error.load()));
+  const QString cause = ToWide(PortErrorText(engine_.last_system_error()));
   ShowMessage(this, "Error", "Can not open " + port + ": " + cause);
 }
 
@@ -221,7 +221,7 @@ void CDlgConnection::SetNotConnectedControls() {
 // Timer 2: the handshake has ended, or the link went down under it. Only a
 // handshake that read the track table makes the page connected and ready.
 void CDlgConnection::HandshakeEnded() {
-  if (engine_.link_flag.load() && engine_.track_table_read.load()) {
+  if (engine_.link_up() && engine_.track_table_read()) {
     poi_download_->setEnabled(poi_allowed_);
     veld_upload_->setEnabled(true);
     download_db_->setEnabled(true);

@@ -78,9 +78,7 @@ void CDlgConnection::ProcessClicked() {
   progress_->setValue(0);
   SetMainBusy(true);
   if (!veld_upload_->isChecked()) return;
-  engine_.upload_finished = 0;
-  engine_.connect_progress = false;
-  engine_.database_download_finished = false;
+  engine_.ClearJobEnds();
   ImageChoice choice;
   bool web_source = false;
   if (main_ != nullptr && main_->veld_page() != nullptr) {
@@ -98,7 +96,7 @@ void CDlgConnection::ProcessClicked() {
     }
     KeepCredentials(login.account(), login.password());
   }
-  engine_.image_path = choice.path.left(kImagePathLimit).toStdString();
+  engine_.SetImagePath(choice.path.left(kImagePathLimit).toStdString());
   SetCloseEnabled(false);
   StartTimer(kTimerOperation, kUploadPollMs);
   process_->setEnabled(false);
@@ -116,15 +114,14 @@ void CDlgConnection::DownloadClicked() {
   Box(LoadText(kStrDoNotTurnOff));
   SetMainBusy(true);
   // A flag left from the handshake or an earlier upload would end timer 1 at once.
-  engine_.upload_finished = 0;
-  engine_.connect_progress = false;
-  engine_.database_download_finished = false;
+  engine_.ClearJobEnds();
   StartJob(Job::kDownload);
   if (engine_.StartDatabaseDownload() != kResultOk) {
     job_ = Job::kNone;
-    engine_.database_download_finished = true;  // timer 1 gives the controls back
     AddStatusLine(kDownloadFailed, false);
     emit jobEnded("Database download", false);
+    DownloadControlsBack();
+    return;
   }
   download_db_->setEnabled(false);
   veld_upload_->setEnabled(false);
@@ -133,30 +130,35 @@ void CDlgConnection::DownloadClicked() {
   StartTimer(kTimerOperation, kDownloadPollMs);
 }
 
+// The page's controls after a database download, or after one that could not start.
+void CDlgConnection::DownloadControlsBack() {
+  download_db_->setEnabled(true);
+  veld_upload_->setEnabled(true);
+  poi_download_->setEnabled(true);
+  connect_button_->setEnabled(true);
+  SetMainBusy(false);
+}
+
 void CDlgConnection::TimerTick(int timer) {
   if (timer == kTimerProcess) {
     ProcessClicked();
     return;
   }
   if (timer == kTimerOperation) {
-    if (engine_.upload_finished.load() != 0 || engine_.connect_progress.load()) {
+    if (engine_.upload_finished() != 0 || engine_.connect_progress()) {
       StopTimer(kTimerOperation);
       veld_upload_->setEnabled(true);
       poi_download_->setEnabled(true);
       process_->setEnabled(true);
       connect_button_->setEnabled(true);
     }
-    if (engine_.database_download_finished.load()) {
+    if (engine_.database_download_finished()) {
       StopTimer(kTimerOperation);
-      download_db_->setEnabled(true);
-      veld_upload_->setEnabled(true);
-      poi_download_->setEnabled(true);
-      connect_button_->setEnabled(true);
-      SetMainBusy(false);
+      DownloadControlsBack();
     }
     return;
   }
-  if (timer == kTimerHandshake && (engine_.handshake_done.load() || !engine_.link_flag.load())) {
+  if (timer == kTimerHandshake && (engine_.handshake_done() || !engine_.link_up())) {
     HandshakeEnded();
   }
 }
@@ -197,13 +199,13 @@ void CDlgConnection::CancelJob() {
   AddStatusLine(
       job_ == Job::kUpload ? "Cancelling the upload..." : "Cancelling the database download...",
       false);
-  engine_.link_flag = false;
+  engine_.StopLink();
 }
 
 // Only a finished upload leads to the reset reminder; a failure says so in a
 // box, and a link that is gone takes the page to not connected, list kept.
 void CDlgConnection::EndUpload(bool reset_asked) {
-  const bool ok = engine_.upload_succeeded.load();
+  const bool ok = engine_.upload_succeeded();
   const bool cancelled = cancel_requested_ && !ok;
   const qint64 elapsed = job_clock_.elapsed();
   job_ = Job::kNone;
@@ -211,7 +213,7 @@ void CDlgConnection::EndUpload(bool reset_asked) {
   emit jobEnded("Upload", ok);
   if (ok) {
     const QString text = QString("The database was uploaded: %1 bytes in %2.")
-                             .arg(engine_.image_size)
+                             .arg(engine_.image_size())
                              .arg(DurationText(elapsed));
     AddStatusLine(text, false);
     Box(text);
@@ -225,7 +227,7 @@ void CDlgConnection::EndUpload(bool reset_asked) {
     // unacknowledged mode with none.
     FailureBox(kUploadFailed);
   }
-  if (!engine_.link_flag.load()) ForcedDisconnect();
+  if (!engine_.link_up()) ForcedDisconnect();
 }
 
 void CDlgConnection::EndDownload(bool whole) {
@@ -244,7 +246,7 @@ void CDlgConnection::EndDownload(bool whole) {
   } else {
     FailureBox(kDownloadFailed);
   }
-  if (!engine_.link_flag.load()) ForcedDisconnect();
+  if (!engine_.link_up()) ForcedDisconnect();
 }
 
 // The engine shows "They are Identical !!" itself; a difference is only its

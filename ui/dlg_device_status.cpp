@@ -155,7 +155,7 @@ void CDlgDeviceStatus::PageShown() {
   if (load_call_.running()) return;
   elapsed_->clear();
   const bool free = Connected() && main_.operationRunning == 0;
-  const bool idle = engine().ignore_blocks.load();
+  const bool idle = engine().transfer_idle();
   if (free && idle) {
     StartLoad();
     return;
@@ -192,11 +192,7 @@ void CDlgDeviceStatus::ShowConfig(int data_type, int memory_full, int log_type, 
 
 // The bar never looks empty while tracks are held, and never quite full below 100 %.
 void CDlgDeviceStatus::ShowFlash(int percent) {
-  uint32_t track_bytes = 0;
-  {
-    std::lock_guard<std::mutex> lock(engine().headers_mutex);
-    track_bytes = engine().total_track_data_size;
-  }
+  const uint32_t track_bytes = engine().track_table().total_bytes;
   int position = percent;
   if (percent == 0 && track_bytes > 0) position = 1;
   if (percent >= 91 && percent <= 99) position = 92;

@@ -41,12 +41,7 @@ bool WaitBoxShown() {
 
 // Watches for a position sentence until one is seen or the time is up.
 bool SeesPositions(CDeviceEngine& engine, std::chrono::steady_clock::time_point since, int ms) {
-  const auto until = since + std::chrono::milliseconds(ms);
-  while ((engine.flags_b.load() & flag_b::kPositionText) == 0) {
-    if (std::chrono::steady_clock::now() >= until) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
+  return engine.WaitForPositionText(since + std::chrono::milliseconds(ms));
 }
 }  // namespace
 
@@ -113,8 +108,7 @@ bool CDlgDeviceStatus::RunDeviceCall(std::function<int()> work, std::function<vo
   if (op_call_.running() || load_call_.running()) return false;
   SetDeviceButtonsEnabled(false);
   op_call_.Run(std::move(work), [this, done = std::move(done)](int result) {
-    SetDeviceButtonsEnabled(Connected() && main_.operationRunning == 0 &&
-                            engine().ignore_blocks.load());
+    SetDeviceButtonsEnabled(Connected() && main_.operationRunning == 0 && engine().transfer_idle());
     done(result);
   });
   return true;
@@ -265,8 +259,8 @@ void CDlgDeviceStatus::EraseFinished(EraseEnd end) {
   erase_timer_->stop();
   main_.operationRunning = 0;
   // The wait has no limit and no stop here: it ends quiet or with the line.
-  const bool linked = end == EraseEnd::kQuiet && engine().link_flag.load();
-  SetDeviceButtonsEnabled(Connected() && linked && engine().ignore_blocks.load());
+  const bool linked = end == EraseEnd::kQuiet && engine().link_up();
+  SetDeviceButtonsEnabled(Connected() && linked && engine().transfer_idle());
   // A wait ended by a lost link says nothing about the erase.
   if (linked) {
     elapsed_->setText(LoadText(kStrErasingFinished));

@@ -110,9 +110,8 @@ void CDlgFileConversion::PageShown() {
 // names the file, whatever its place in the list.
 void CDlgFileConversion::FillLogList() {
   log_list_->clear();
-  if ((engine().link_status.load() & 0x1) == 0) return;
-  std::lock_guard<std::mutex> lock(engine().headers_mutex);
-  const auto& headers = engine().track_headers;
+  if (!engine().port_open()) return;
+  const std::vector<TrackHeaderRecord> headers = engine().track_table().headers;
   for (size_t i = 0; i < headers.size(); ++i) {
     if (headers[i].valid == 0) continue;
     auto* item = new QListWidgetItem(
@@ -129,20 +128,18 @@ void CDlgFileConversion::SetControlsEnabled(bool start, bool photo, bool list) {
 }
 
 bool CDlgFileConversion::Ready() const {
-  return engine().handshake_done.load();
+  return engine().handshake_done();
 }
 
 // A download is over once its thread has ended, mode change included, so that
 // the next one never has to wait for the last one's thread.
 bool CDlgFileConversion::DownloadIdle() const {
-  return engine().ignore_blocks.load() &&
-         !engine().ThreadRunning(CDeviceEngine::kSlotTrackDownload);
+  return engine().transfer_idle() && !engine().ThreadRunning(CDeviceEngine::kSlotTrackDownload);
 }
 
 int CDlgFileConversion::TrackCount() const {
-  if ((engine().link_status.load() & 0x1) == 0) return 0;
-  std::lock_guard<std::mutex> lock(engine().headers_mutex);
-  return static_cast<int>(engine().valid_headers.size());
+  if (!engine().port_open()) return 0;
+  return static_cast<int>(engine().track_table().valid.size());
 }
 
 bool CDlgFileConversion::timer_active() const {

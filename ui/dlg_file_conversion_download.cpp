@@ -70,17 +70,13 @@ bool CDlgFileConversion::SelectTracks() {
   picks_.clear();
   next_pick_ = 0;
   uint64_t total = 0;
-  std::lock_guard<std::mutex> lock(engine().headers_mutex);
-  auto& headers = engine().track_headers;
-  // A track skipped in an earlier download keeps its mark: only this choice counts.
-  for (TrackHeaderRecord& h : headers) h.selected = 0;
+  const std::vector<TrackHeaderRecord> headers = engine().track_table().headers;
   for (const int t : chosen) {
     if (t < 0 || static_cast<size_t>(t) >= headers.size() || headers[t].valid == 0) continue;
-    headers[t].selected = 1;
     total += uint64_t{RecordSize(headers[t].record_format)} * headers[t].record_count;
     picks_.push_back({t, headers[t].header_value});
   }
-  engine().files_written.clear();
+  engine().SelectTracks(chosen);
   total_ = static_cast<uint32_t>(std::min<uint64_t>(total, UINT32_MAX));
   return !picks_.empty();
 }
@@ -127,11 +123,11 @@ void CDlgFileConversion::CancelJob() {
   if (!job_running_) return;
   cancel_asked_ = true;
   // Every loop of the download tests this flag; the track in progress loses its part file.
-  engine().worker_running = false;
+  engine().StopWorker();
 }
 
 void CDlgFileConversion::ShowProgress() {
-  const uint32_t got = engine().transfer.overall_received.load();
+  const uint32_t got = engine().track_bytes_received();
   progress_->setValue(static_cast<int>(std::min<uint32_t>(got, INT_MAX)));
   // An empty selection has nothing to divide by: it stays at 0 %.
   const uint64_t percent = total_ == 0 ? 0 : uint64_t{got} * 100 / total_;
@@ -151,17 +147,15 @@ QString CDlgFileConversion::FileName(const Pick& pick) const {
 void CDlgFileConversion::ListFinishedFiles(bool over) {
   std::set<QString> written;
   std::vector<bool> marked(picks_.size());
-  {
-    std::lock_guard<std::mutex> lock(engine().headers_mutex);
-    for (const std::string& path : engine().files_written) {
-      const size_t slash = path.rfind('/');
-      written.insert(ToWide(slash == std::string::npos ? path : path.substr(slash + 1)));
-    }
-    const auto& headers = engine().track_headers;
-    for (size_t i = 0; i < picks_.size(); ++i) {
-      const auto t = static_cast<size_t>(picks_[i].track);
-      marked[i] = t < headers.size() && headers[t].selected != 0;
-    }
+  // The files before the marks: a track is unmarked only after its file is listed.
+  for (const std::string& path : engine().track_download_summary().files) {
+    const size_t slash = path.rfind('/');
+    written.insert(ToWide(slash == std::string::npos ? path : path.substr(slash + 1)));
+  }
+  const std::vector<TrackHeaderRecord> headers = engine().track_table().headers;
+  for (size_t i = 0; i < picks_.size(); ++i) {
+    const auto t = static_cast<size_t>(picks_[i].track);
+    marked[i] = t < headers.size() && headers[t].selected != 0;
   }
   for (; next_pick_ < picks_.size(); ++next_pick_) {
     const QString name = FileName(picks_[next_pick_]);
@@ -227,7 +221,7 @@ void CDlgFileConversion::ShowDisconnected() {
 
 // Lost, refused, stopped and unwritable tracks all leave the download short.
 bool CDlgFileConversion::AllTracksWritten() const {
-  return engine().tracks_unfinished.load() == 0 && !engine().track_file_failed.load();
+  return engine().track_download_summary().whole();
 }
 
 // A cancel that came after the last track was written stopped nothing: the

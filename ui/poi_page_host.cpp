@@ -29,7 +29,7 @@ PoiPageHost DefaultPoiPageHost(QWidget* page) {
   };
   host.coverage = [page] {
     CDataDownloader* main = MainOf(page);
-    return main != nullptr ? main->engine().coverage : DatabaseCoverage{};
+    return main != nullptr ? main->engine().device_summary().coverage : DatabaseCoverage{};
   };
   host.set_pois_saved = [page](bool saved) {
     if (CDataDownloader* main = MainOf(page)) main->poisSaved = saved ? 1 : 0;

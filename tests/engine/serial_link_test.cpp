@@ -62,7 +62,7 @@ TEST_F(SerialLink, SecondOpenerIsRefusedWithAHint) {
   CDeviceEngine other;
   other.SetPortResolver([this](int) { return pty_.slave_path(); });
   EXPECT_EQ(other.OpenPort(), kResultPortOpen);
-  EXPECT_EQ(other.last_system_error.load(), EBUSY);
+  EXPECT_EQ(other.last_system_error(), EBUSY);
   EXPECT_NE(PortErrorText(EBUSY).find("Another program"), std::string::npos);
   EXPECT_NE(PortErrorText(EACCES).find("dialout"), std::string::npos);
   EXPECT_EQ(other.link_status.load(), 0u);
@@ -71,7 +71,7 @@ TEST_F(SerialLink, SecondOpenerIsRefusedWithAHint) {
 TEST_F(SerialLink, OpenFailures) {
   engine_.port_number = 8;  // the resolver knows no such port
   EXPECT_EQ(engine_.OpenPort(), kResultPortOpen);
-  EXPECT_EQ(engine_.last_system_error.load(), ENOENT);
+  EXPECT_EQ(engine_.last_system_error(), ENOENT);
 
   engine_.SetPortResolver([](int) { return std::string("/dev/null"); });
   EXPECT_EQ(engine_.OpenPort(), kResultPortSettings) << "not a tty: its settings are refused";

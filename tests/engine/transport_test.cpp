@@ -54,8 +54,8 @@ TEST_F(OwnClock, RunsTheHandshakeWithoutTheProcessScale) {
   clocked_.SetTimeScale(kScale);
   engine_.SetTransport(&clocked_);
   ASSERT_EQ(engine_.Connect(1), kResultNoDatabase) << Lines();
-  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }, 60000)) << Lines();
-  EXPECT_TRUE(engine_.track_table_read.load());
+  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done(); }, 60000)) << Lines();
+  EXPECT_TRUE(engine_.track_table_read());
   EXPECT_TRUE(clocked_.Paused(timing::kConnectPauseMs));
   EXPECT_TRUE(clocked_.Paused(timing::kHandshakeStartPauseMs));
   EXPECT_TRUE(clocked_.Paused(timing::kHandshakeEndPauseMs));
@@ -109,7 +109,7 @@ class Recorder : public test::DeviceFixture {
 TEST_F(Recorder, NotesAPortThatCannotBeOpened) {
   engine_.SetPortResolver([](int) { return std::string("/dev/no-such-tessor-port"); });
   EXPECT_EQ(engine_.OpenPort(), kResultPortOpen);
-  EXPECT_EQ(engine_.last_system_error.load(), ENOENT);
+  EXPECT_EQ(engine_.last_system_error(), ENOENT);
   const auto lines = Finish();
   EXPECT_EQ(Of(lines, trace::Direction::kNote),
             (std::vector<std::string>{"open /dev/no-such-tessor-port",

@@ -36,7 +36,7 @@ class FinishWatch : public test::RecordingObserver {
   void OnNotification(int id, int64_t first, int64_t second) override {
     if (id == WM_DEV_OPERATION_END) {
       std::lock_guard<std::mutex> lock(mutex_);
-      ends_.push_back({first, engine_.upload_finished.load(), engine_.upload_succeeded.load()});
+      ends_.push_back({first, engine_.upload_finished(), engine_.upload_succeeded()});
     }
     RecordingObserver::OnNotification(id, first, second);
   }
@@ -60,7 +60,7 @@ class FinishWatch : public test::RecordingObserver {
  private:
   void NoteLate(const std::string& text) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (engine_.upload_finished.load() != 0) late_.push_back(text);
+    if (engine_.upload_finished() != 0) late_.push_back(text);
   }
 
   const CDeviceEngine& engine_;
@@ -86,9 +86,9 @@ class UploadEnd : public test::DeviceFixture {
     const int connected = engine_.Connect(1);
     ASSERT_TRUE(connected == kResultOk || connected == kResultNoDatabase) << connected;
     ASSERT_TRUE(WaitFor([&] {
-      return engine_.handshake_done.load() && !engine_.ThreadRunning(CDeviceEngine::kSlotHandshake);
+      return engine_.handshake_done() && !engine_.ThreadRunning(CDeviceEngine::kSlotHandshake);
     }));
-    engine_.image_path = WriteFile("image.bin", image);
+    engine_.SetImagePath(WriteFile("image.bin", image));
     watch_.Restart();
     ASSERT_EQ(engine_.StartDatabaseUpload(), kResultOk);
     ASSERT_TRUE(

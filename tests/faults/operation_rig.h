@@ -86,8 +86,7 @@ class OperationRig : public DeviceFixture {
     // (the link lost, the binary protocol seen): by then it has said all.
     const bool ended =
         WaitFor([&] { return !engine_.ThreadRunning(CDeviceEngine::kSlotHandshake); }, kBoundMs);
-    const bool handshake =
-        ended && engine_.handshake_done.load() && engine_.track_table_read.load();
+    const bool handshake = ended && engine_.handshake_done() && engine_.track_table_read();
     notifications_before_ = observer_.notifications().size();
     if (op == Op::kConnect) {
       return connected == kResultOk && handshake && HasLine(LoadString(248));
@@ -96,26 +95,24 @@ class OperationRig : public DeviceFixture {
     if (!handshake || !engine_.JoinEnded(CDeviceEngine::kSlotHandshake)) return false;
     switch (op) {
       case Op::kUpload:
-        engine_.image_path = WriteFile("image.bin", image_);
+        engine_.SetImagePath(WriteFile("image.bin", image_));
         if (engine_.StartDatabaseUpload() != kResultOk) return false;
-        WaitFor([&] { return engine_.upload_finished.load() == 1; }, kBoundMs);
+        WaitFor([&] { return engine_.upload_finished() == 1; }, kBoundMs);
         WaitWorkers();
-        return engine_.upload_succeeded.load() && HasLine("Finished uploading VELD Data.");
+        return engine_.upload_succeeded() && HasLine("Finished uploading VELD Data.");
       case Op::kDownload:
         return ReadBack();
       case Op::kTracks: {
-        {
-          std::lock_guard<std::mutex> lock(engine_.headers_mutex);
-          for (auto& h : engine_.track_headers) h.selected = 1;
-          if (engine_.track_headers.size() != s.tracks.size()) return false;
-        }
+        engine_.SelectAllTracks();
+        if (engine_.track_table().headers.size() != s.tracks.size()) return false;
         out_ = data_home_ + "/nmea";
         std::filesystem::create_directories(out_);
         engine_.SetOutputFolder(out_ + "/");
         if (engine_.StartTrackDownload() != kResultOk) return false;
         WaitWorkers();
         // A download that the lost link stopped is not whole, lost tracks or not.
-        return engine_.tracks_lost.load() == 0 && !HasLine(LoadString(kStrPortAccessError)) &&
+        return engine_.track_download_summary().lost == 0 &&
+               !HasLine(LoadString(kStrPortAccessError)) &&
                HasNotification(WM_DEV_ENABLE_CONTROLS, 0, 0);
       }
       case Op::kConnect:
@@ -127,9 +124,9 @@ class OperationRig : public DeviceFixture {
   // The database download on the connected engine; true when told it is whole.
   bool ReadBack() {
     if (engine_.StartDatabaseDownload() != kResultOk) return false;
-    WaitFor([&] { return engine_.database_download_finished.load(); }, kBoundMs);
+    WaitFor([&] { return engine_.database_download_finished(); }, kBoundMs);
     WaitWorkers();
-    return engine_.download_succeeded.load() && HasNotification(WM_DEV_DOWNLOAD_END, 0, 1);
+    return engine_.download_succeeded() && HasNotification(WM_DEV_DOWNLOAD_END, 0, 1);
   }
 
   // Waits, bounded, for the worker threads; records whether they ended.
@@ -162,7 +159,7 @@ class OperationRig : public DeviceFixture {
       case Op::kDownload:
         return HasNotification(WM_DEV_DOWNLOAD_END, 0, 0);
       case Op::kTracks:
-        return engine_.tracks_lost.load() > 0;
+        return engine_.track_download_summary().lost > 0;
     }
     return false;
   }
@@ -181,11 +178,11 @@ class OperationRig : public DeviceFixture {
     switch (op) {
       case Op::kConnect:
         if (succeeded) {
-          std::lock_guard<std::mutex> lock(engine_.headers_mutex);
-          ASSERT_EQ(engine_.track_headers.size(), s.tracks.size());
+          const std::vector<TrackHeaderRecord> headers = engine_.track_table().headers;
+          ASSERT_EQ(headers.size(), s.tracks.size());
           for (size_t i = 0; i < s.tracks.size(); ++i) {
-            EXPECT_EQ(engine_.track_headers[i].header_value, s.tracks[i].date) << i;
-            EXPECT_EQ(engine_.track_headers[i].record_count,
+            EXPECT_EQ(headers[i].header_value, s.tracks[i].date) << i;
+            EXPECT_EQ(headers[i].record_count,
                       s.tracks[i].records.size() / LogRecord::Size(s.tracks[i].format))
                 << i;
           }

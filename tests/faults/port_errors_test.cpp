@@ -41,7 +41,7 @@ TEST_F(PortErrors, BusyPortNamesTheOtherProgramAndWorksOnceItIsFree) {
   s.name = "Road Logger";
   StartDevice(s);
   ASSERT_NE(engine_.Connect(1), kResultPortOpen);
-  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }));
+  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done(); }));
   const auto busy = Info(slave_path_);
   EXPECT_NE(busy.status, 0);
   EXPECT_NE(busy.err.find("Another program holds the port; close it and try again."),

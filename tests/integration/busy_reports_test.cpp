@@ -14,7 +14,7 @@ class BusyReports : public DeviceFixture {
   void ConnectAndWait(const devsim::Scenario& s) {
     StartDevice(s, true);
     ASSERT_NE(engine_.Connect(1), kResultPortOpen);
-    ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }, 60000));
+    ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done(); }, 60000));
     ASSERT_TRUE(engine_.JoinEnded(CDeviceEngine::kSlotHandshake));
   }
 };

@@ -31,11 +31,11 @@ TEST_F(Connect, NoTracksAndNoDatabase) {
   EXPECT_TRUE(HasLine(LoadString(kStrNoVeld)));
   EXPECT_TRUE(HasNotification(WM_DEV_PROGRESS_RESET, 0, 0));
   EXPECT_TRUE(HasNotification(WM_DEV_OPERATION_END, 1, 0));
-  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }));
+  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done(); }));
   EXPECT_TRUE(HasLine(LoadString(248)));
-  std::lock_guard<std::mutex> lock(engine_.headers_mutex);
-  EXPECT_TRUE(engine_.track_headers.empty());
-  EXPECT_TRUE(engine_.valid_headers.empty());
+  const TrackTable table = engine_.track_table();
+  EXPECT_TRUE(table.headers.empty());
+  EXPECT_TRUE(table.valid.empty());
 }
 
 TEST_F(Connect, ReadsHeadersNameVersionAndCoverage) {
@@ -60,16 +60,16 @@ TEST_F(Connect, ReadsHeadersNameVersionAndCoverage) {
   EXPECT_TRUE(HasNotification(WM_DEV_PROGRESS, 32, 40));
   EXPECT_TRUE(HasNotification(WM_DEV_PROGRESS, 40, 40));
 
-  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }));
+  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done(); }));
   EXPECT_TRUE(HasLine(LoadString(248)));
-  std::lock_guard<std::mutex> lock(engine_.headers_mutex);
-  ASSERT_EQ(engine_.track_headers.size(), 3u);
-  EXPECT_EQ(engine_.valid_headers, (std::vector<uint32_t>{0, 2}));
-  EXPECT_EQ(engine_.track_headers[0].header_value, 70314u);
-  EXPECT_EQ(engine_.track_headers[0].record_count, 10u);
-  EXPECT_EQ(engine_.track_headers[1].valid, 0u);
-  EXPECT_EQ(engine_.track_headers[2].record_format, 0);
-  EXPECT_EQ(engine_.total_track_data_size, 10u * 20 + 7u * 12);
+  const TrackTable table = engine_.track_table();
+  ASSERT_EQ(table.headers.size(), 3u);
+  EXPECT_EQ(table.valid, (std::vector<uint32_t>{0, 2}));
+  EXPECT_EQ(table.headers[0].header_value, 70314u);
+  EXPECT_EQ(table.headers[0].record_count, 10u);
+  EXPECT_EQ(table.headers[1].valid, 0u);
+  EXPECT_EQ(table.headers[2].record_format, 0);
+  EXPECT_EQ(table.total_bytes, 10u * 20 + 7u * 12);
 }
 
 TEST_F(Connect, BusyHeaderQueryIsRepeatedWithoutCountingATry) {
@@ -78,11 +78,10 @@ TEST_F(Connect, BusyHeaderQueryIsRepeatedWithoutCountingATry) {
   s.faults.busy = {{101, 4}};
   StartDevice(s);
   engine_.Connect(1);
-  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }, 30000));
+  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done(); }, 30000));
   EXPECT_TRUE(HasLine(LoadString(248))) << Lines();
   EXPECT_FALSE(HasLine(LoadString(196)));
-  std::lock_guard<std::mutex> lock(engine_.headers_mutex);
-  EXPECT_EQ(engine_.valid_headers, (std::vector<uint32_t>{0}));
+  EXPECT_EQ(engine_.track_table().valid, (std::vector<uint32_t>{0}));
 }
 
 // Notes, for each status line, whether the handshake already said it was done.
@@ -90,7 +89,7 @@ class DoneAtLineObserver : public test::RecordingObserver {
  public:
   explicit DoneAtLineObserver(const CDeviceEngine& engine) : engine_(engine) {}
   void OnStatusLine(const std::string& text, bool replace_last) override {
-    if (text == LoadString(248)) done_before_line = engine_.handshake_done.load();
+    if (text == LoadString(248)) done_before_line = engine_.handshake_done();
     RecordingObserver::OnStatusLine(text, replace_last);
   }
   std::atomic<bool> done_before_line{false};
@@ -106,11 +105,11 @@ TEST_F(Connect, CompleteLineIsSaidBeforeTheHandshakeCountsAsDone) {
   DoneAtLineObserver observer(engine_);
   engine_.SetObserver(&observer);
   engine_.Connect(1);
-  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }));
+  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done(); }));
   // Whoever sees the done flag finds the line already reported.
   EXPECT_TRUE(HasLineIn(observer, LoadString(248)));
   EXPECT_FALSE(observer.done_before_line.load());
-  EXPECT_TRUE(engine_.track_table_read.load());
+  EXPECT_TRUE(engine_.track_table_read());
   engine_.StopAllThreads();
   engine_.SetObserver(&observer_);
 }
@@ -125,9 +124,14 @@ TEST_F(Connect, DoneIsSaidOnlyOnceTheDeviceIsOutOfLinkMode) {
   s.faults.late = {{103, {1}, 600}};
   StartDevice(s);
   engine_.Connect(1);
-  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }));
+  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done(); }));
   EXPECT_NE(sim_->TranscriptText().find(" H $PKVN113,2*"), std::string::npos)
       << sim_->TranscriptText();
+  // The end report is the handshake thread's last act: a caller may start a
+  // job on it without waiting for the thread.
+  ASSERT_TRUE(WaitFor([&] { return !observer_.ends(OperationKind::kHandshake).empty(); }));
+  EXPECT_TRUE(EndedOnce(OperationKind::kHandshake, kResultOk, LoadString(248)));
+  EXPECT_TRUE(engine_.JoinEnded(CDeviceEngine::kSlotHandshake));
 }
 
 // An unanswered configuration or header query ends the handshake with its
@@ -144,13 +148,16 @@ TEST_F(Connect, UnansweredHandshakeQueriesLeaveNoTrackTable) {
     s.faults.silent = {{c.command, 1000}};
     StartDevice(s);
     engine_.Connect(1);
-    ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }, 60000));
+    ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done(); }, 60000));
     EXPECT_TRUE(HasLine(c.line)) << Lines();
     EXPECT_FALSE(HasLine(LoadString(248)));
-    EXPECT_FALSE(engine_.track_table_read.load());
+    EXPECT_FALSE(engine_.track_table_read());
+    ASSERT_TRUE(WaitFor([&] { return !observer_.ends(OperationKind::kHandshake).empty(); }));
+    EXPECT_TRUE(EndedOnce(OperationKind::kHandshake, kResultNoAnswerRetries, c.line));
     engine_.StopAllThreads();
     engine_.Disconnect();
     sim_->Stop();
+    observer_.Clear();
   }
 }
 
@@ -161,7 +168,7 @@ TEST_F(Connect, LinkModeSaysWhetherTheDeviceAnswered) {
       LoadString(kStrCaption) + std::string("|") + LoadString(kStrOperationMode);
   StartDevice(devsim::Scenario{});
   engine_.Connect(1);
-  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }));
+  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done(); }));
   ASSERT_TRUE(engine_.JoinEnded(CDeviceEngine::kSlotHandshake));
   EXPECT_EQ(engine_.SetLinkMode(LinkMode::kLink, true), kResultOk);
   EXPECT_TRUE(observer_.messages().empty());
@@ -175,7 +182,7 @@ TEST_F(Connect, LinkModeSaysWhetherTheDeviceAnswered) {
   silent.faults.silent = {{113, 1000}};
   StartDevice(silent);
   engine_.Connect(1);
-  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }, 60000));
+  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done(); }, 60000));
   ASSERT_TRUE(engine_.JoinEnded(CDeviceEngine::kSlotHandshake));
   EXPECT_EQ(engine_.SetLinkMode(LinkMode::kUpload, true), kResultNoAnswer);
   EXPECT_EQ(observer_.messages(), std::vector<std::string>{box}) << "no second box";
@@ -199,16 +206,15 @@ TEST_F(Connect, OnTheLinkedPortWhileHandshakingAndAfter) {
   ASSERT_EQ(engine_.Connect(1), kResultOk);
   EXPECT_EQ(engine_.StartTrackDownload(), kResultHandshakeRunning);
   const int fd = engine_.port.fd();
-  if (!engine_.handshake_done.load()) {
+  if (!engine_.handshake_done()) {
     EXPECT_EQ(engine_.Connect(1), kResultAlreadyRunning);
   }
-  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }));
+  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done(); }));
   // Linked and idle: the handshake runs again on the open port.
   EXPECT_EQ(engine_.Connect(1), kResultAlreadyRunning);
   EXPECT_EQ(engine_.port.fd(), fd);
-  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load() && !engine_.operation_running; }));
-  std::lock_guard<std::mutex> lock(engine_.headers_mutex);
-  EXPECT_EQ(engine_.valid_headers.size(), 2u);
+  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done() && !engine_.operation_running; }));
+  EXPECT_EQ(engine_.track_table().valid.size(), 2u);
 }
 
 TEST_F(Connect, PortErrors) {

@@ -32,7 +32,7 @@ class DatabaseRead : public DeviceFixture {
   void ConnectExpecting(int result) {
     ASSERT_EQ(engine_.Connect(1), result) << Lines();
     ASSERT_TRUE(WaitFor([&] {
-      return engine_.handshake_done.load() && !engine_.ThreadRunning(CDeviceEngine::kSlotHandshake);
+      return engine_.handshake_done() && !engine_.ThreadRunning(CDeviceEngine::kSlotHandshake);
     }));
   }
 
@@ -90,9 +90,9 @@ TEST_F(DatabaseRead, LateAnswerNeverShiftsTheData) {
     EXPECT_EQ(engine_.coverage.min_longitude, expected.min_longitude);
     EXPECT_EQ(engine_.coverage.max_latitude, expected.max_latitude);
     ASSERT_NO_FATAL_FAILURE(RunDownload());
-    EXPECT_TRUE(engine_.download_succeeded.load()) << Lines();
-    EXPECT_EQ(std::string(engine_.downloaded_image.begin(), engine_.downloaded_image.end()),
-              Image());
+    EXPECT_TRUE(engine_.download_succeeded()) << Lines();
+    const std::vector<uint8_t> image = engine_.TakeDownloadedImage();
+    EXPECT_EQ(std::string(image.begin(), image.end()), Image());
     EXPECT_EQ(ReadText(DataFile("DLDB.bin")), Image());
     engine_.StopAllThreads();
     engine_.Disconnect();
@@ -114,12 +114,12 @@ TEST_F(DatabaseRead, PieceLateFourTimesFailsTheDownload) {
   EXPECT_EQ(Asks(0, 32), 5u) << "one ask at connect, four in the download";
   EXPECT_TRUE(HasLine("Failed to set command. Please try again.")) << Lines();
   EXPECT_TRUE(HasLine("Download DB Header...Failure"));
-  EXPECT_FALSE(engine_.download_succeeded.load());
+  EXPECT_FALSE(engine_.download_succeeded());
   EXPECT_TRUE(HasNotification(WM_DEV_DOWNLOAD_END, 0, 0));
   EXPECT_FALSE(std::filesystem::exists(DataFile("DLDB.bin")));
   ASSERT_TRUE(WaitFor([&] { return Answers() == 2 + 4u; }));
   ASSERT_NO_FATAL_FAILURE(RunDownload());
-  EXPECT_TRUE(engine_.download_succeeded.load()) << Lines();
+  EXPECT_TRUE(engine_.download_succeeded()) << Lines();
   EXPECT_EQ(ReadText(DataFile("DLDB.bin")), Image());
 }
 

@@ -13,7 +13,7 @@ class RetryLimits : public test::DeviceFixture {
     StartDevice(s);
     engine_.Connect(1);
     ASSERT_TRUE(WaitFor([&] {
-      return engine_.handshake_done.load() && !engine_.ThreadRunning(CDeviceEngine::kSlotHandshake);
+      return engine_.handshake_done() && !engine_.ThreadRunning(CDeviceEngine::kSlotHandshake);
     }));
   }
 
@@ -32,7 +32,7 @@ TEST_F(RetryLimits, ThreeUnansweredConfigurationQueriesAreSurvived) {
   EXPECT_EQ(Sent("$PKVN108*"), 4u);
   EXPECT_FALSE(HasLine("Connection failure, please check device")) << Lines();
   EXPECT_TRUE(HasLine(LoadString(248)));
-  EXPECT_TRUE(engine_.track_table_read.load());
+  EXPECT_TRUE(engine_.track_table_read());
 }
 
 TEST_F(RetryLimits, FourUnansweredConfigurationQueriesEndTheHandshake) {
@@ -40,7 +40,7 @@ TEST_F(RetryLimits, FourUnansweredConfigurationQueriesEndTheHandshake) {
   EXPECT_EQ(Sent("$PKVN108*"), 4u);
   EXPECT_TRUE(HasLine("Connection failure, please check device")) << Lines();
   EXPECT_FALSE(HasLine(LoadString(248)));
-  EXPECT_FALSE(engine_.track_table_read.load());
+  EXPECT_FALSE(engine_.track_table_read());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "device_fixture.h"
 #include "engine/string_table.h"
+#include "engine_test_access.h"
 #include "logger/log_record.h"
 #include "logger/nmea_conversion.h"
 #include "part_files.h"
@@ -53,12 +54,9 @@ class TrackDownload : public DeviceFixture {
   // Connects, selects the tracks and runs the download to its end.
   void Download(const std::vector<int>& selected) {
     ASSERT_NE(engine_.Connect(1), kResultPortOpen);
-    ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }));
+    ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done(); }));
     ASSERT_TRUE(engine_.JoinEnded(CDeviceEngine::kSlotHandshake));
-    {
-      std::lock_guard<std::mutex> lock(engine_.headers_mutex);
-      for (int i : selected) engine_.track_headers.at(i).selected = 1;
-    }
+    engine_.SelectTracks(selected);
     out_ = data_home_ + "/nmea";
     std::filesystem::create_directories(out_);
     engine_.SetOutputFolder(out_ + "/");
@@ -73,8 +71,7 @@ class TrackDownload : public DeviceFixture {
   }
 
   bool AllUnselected() {
-    std::lock_guard<std::mutex> lock(engine_.headers_mutex);
-    for (const auto& h : engine_.track_headers) {
+    for (const auto& h : engine_.track_table().headers) {
       if (h.selected) return false;
     }
     return true;
@@ -94,11 +91,11 @@ TEST_F(TrackDownload, ThreeFormatsAreExactAndARefusedHeaderIsSkipped) {
   EXPECT_EQ(File("00001_70315.nmea"), Expected(70315, 1, s.tracks[1].records));
   EXPECT_EQ(File("00002_70316.nmea"), Expected(70316, 2, s.tracks[2].records));
   EXPECT_TRUE(AllUnselected());
-  EXPECT_EQ(engine_.tracks_lost.load(), 0);
+  EXPECT_EQ(engine_.track_download_summary().lost, 0);
   EXPECT_TRUE(HasNotification(WM_DEV_ENABLE_CONTROLS, 0, 0));
   EXPECT_TRUE(engine_.ignore_blocks.load());
-  std::lock_guard<std::mutex> lock(engine_.headers_mutex);
-  EXPECT_EQ(engine_.files_written.size(), 3u);
+  EXPECT_EQ(engine_.track_download_summary().files.size(), 3u);
+  EXPECT_TRUE(EndedOnce(OperationKind::kTrackDownload, kResultOk));
   EXPECT_FALSE(test::PartFileLeft(out_ + "/00002_70316.nmea"));
 }
 
@@ -142,17 +139,16 @@ TEST_F(TrackDownload, HeaderRefusedAtDownloadLeavesAnEmptyFileAndTheFlag) {
   s.faults.busy = {};
   StartDevice(s);
   ASSERT_NE(engine_.Connect(1), kResultPortOpen);
-  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }));
+  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done(); }));
   ASSERT_TRUE(engine_.JoinEnded(CDeviceEngine::kSlotHandshake));
   // Make the table claim a third track the device does not have.
-  {
-    std::lock_guard<std::mutex> lock(engine_.headers_mutex);
+  test::EngineTestAccess::EditTrackTable(engine_, [&](std::vector<TrackHeaderRecord>& headers) {
     engine_.config.track_header_count = 3;
-    TrackHeaderRecord ghost = engine_.track_headers[1];
+    TrackHeaderRecord ghost = headers[1];
     ghost.header_value = 70399;
-    engine_.track_headers.push_back(ghost);
-    for (auto& h : engine_.track_headers) h.selected = 1;
-  }
+    headers.push_back(ghost);
+  });
+  engine_.SelectAllTracks();
   out_ = data_home_;
   engine_.SetOutputFolder(out_);
   ASSERT_EQ(engine_.StartTrackDownload(), kResultOk);
@@ -160,9 +156,12 @@ TEST_F(TrackDownload, HeaderRefusedAtDownloadLeavesAnEmptyFileAndTheFlag) {
   EXPECT_TRUE(HasLine("Can't get track 2 point.This track is skipped."));
   EXPECT_TRUE(std::filesystem::exists(out_ + "/00002_70399.nmea"));
   EXPECT_EQ(File("00002_70399.nmea"), "");
-  std::lock_guard<std::mutex> lock(engine_.headers_mutex);
-  EXPECT_EQ(engine_.track_headers[2].selected, 1u) << "a skipped track stays selected";
-  EXPECT_EQ(engine_.track_headers[0].selected, 0u);
+  const std::vector<TrackHeaderRecord> headers = engine_.track_table().headers;
+  EXPECT_EQ(headers[2].selected, 1u) << "a skipped track stays selected";
+  EXPECT_EQ(headers[0].selected, 0u);
+  // A skipped track leaves the download short: its end says so.
+  EXPECT_TRUE(EndedOnce(OperationKind::kTrackDownload, kResultNoAnswerRetries,
+                        "Can't get track 2 point.This track is skipped."));
 }
 
 TEST_F(TrackDownload, StoppedBlocksResumeAfterTheLastStoredByte) {
@@ -173,7 +172,7 @@ TEST_F(TrackDownload, StoppedBlocksResumeAfterTheLastStoredByte) {
   StartDevice(s);
   Download({0});
   EXPECT_EQ(File("00000_70314.nmea"), Expected(70314, 2, s.tracks[0].records));
-  EXPECT_EQ(engine_.tracks_lost.load(), 0);
+  EXPECT_EQ(engine_.track_download_summary().lost, 0);
   // The second request starts where the first stopped: after 1000 bytes.
   const std::string t = sim_->TranscriptText();
   EXPECT_NE(t.find("$PKVN102," + std::to_string(1000) + ","), std::string::npos);
@@ -186,7 +185,7 @@ TEST_F(TrackDownload, CorruptedBlocksAreAskedForAgain) {
   StartDevice(s);
   Download({0});
   EXPECT_EQ(File("00000_70314.nmea"), Expected(70314, 2, s.tracks[0].records));
-  EXPECT_EQ(engine_.tracks_lost.load(), 0);
+  EXPECT_EQ(engine_.track_download_summary().lost, 0);
   EXPECT_GT(engine_.receiver.checksum_drops(), 0u);
 }
 
@@ -201,7 +200,7 @@ TEST_F(TrackDownload, ThreeRefusalsGiveTheTrackUpAndTheNextOneComes) {
   EXPECT_TRUE(HasLine("There are   50  errors in this track.Total point are  50"));
   EXPECT_EQ(File("00000_70314.nmea"), "");
   EXPECT_EQ(File("00001_70315.nmea"), Expected(70315, 0, s.tracks[1].records));
-  EXPECT_EQ(engine_.tracks_lost.load(), 1);
+  EXPECT_EQ(engine_.track_download_summary().lost, 1);
 }
 
 TEST_F(TrackDownload, SilentDeviceGivesTheTrackUpAfterTenWaits) {
@@ -212,7 +211,7 @@ TEST_F(TrackDownload, SilentDeviceGivesTheTrackUpAfterTenWaits) {
   Download({0});
   EXPECT_TRUE(HasLine("Can't Get Track No: 0 Data"));
   EXPECT_TRUE(HasLine("There are   30  errors in this track.Total point are  30"));
-  EXPECT_EQ(engine_.tracks_lost.load(), 1);
+  EXPECT_EQ(engine_.track_download_summary().lost, 1);
 }
 
 // A busy report is waited out without counting: more of them than the silent
@@ -225,7 +224,7 @@ TEST_F(TrackDownload, BusyReportsCountNeitherAsSilenceNorAsRefusal) {
   Download({0, 1});
   EXPECT_EQ(File("00000_70314.nmea"), Expected(70314, 1, s.tracks[0].records));
   EXPECT_EQ(File("00001_70315.nmea"), Expected(70315, 0, s.tracks[1].records));
-  EXPECT_EQ(engine_.tracks_lost.load(), 0) << Lines();
+  EXPECT_EQ(engine_.track_download_summary().lost, 0) << Lines();
 }
 
 // A request answered after its wait is asked again, and both answers come:
@@ -242,7 +241,7 @@ TEST_F(TrackDownload, ALateAnswerToARepeatedRequestIsNeverTakenForTheNext) {
   Download({0});
   EXPECT_TRUE(File("00000_70314.nmea") == Expected(70314, 2, s.tracks[0].records))
       << "records out of place";
-  EXPECT_EQ(engine_.tracks_lost.load(), 0);
+  EXPECT_EQ(engine_.track_download_summary().lost, 0);
 }
 
 // A request the device never took looks like a late one until the line has
@@ -256,7 +255,7 @@ TEST_F(TrackDownload, ARequestTheDeviceNeverTookDelaysButLosesNothing) {
   engine_.request_limit = 1600;
   Download({0});
   EXPECT_EQ(File("00000_70314.nmea"), Expected(70314, 1, s.tracks[0].records));
-  EXPECT_EQ(engine_.tracks_lost.load(), 0);
+  EXPECT_EQ(engine_.track_download_summary().lost, 0);
 }
 
 TEST_F(TrackDownload, StopMidDownloadClearsEverySelection) {
@@ -264,12 +263,9 @@ TEST_F(TrackDownload, StopMidDownloadClearsEverySelection) {
   s.tracks = {Track(70314, 2, 20000), Track(70315, 2, 100)};
   StartDevice(s, true);  // paced: long enough to stop midway
   ASSERT_NE(engine_.Connect(1), kResultPortOpen);
-  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load(); }, 60000));
+  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done(); }, 60000));
   ASSERT_TRUE(engine_.JoinEnded(CDeviceEngine::kSlotHandshake));
-  {
-    std::lock_guard<std::mutex> lock(engine_.headers_mutex);
-    for (auto& h : engine_.track_headers) h.selected = 1;
-  }
+  engine_.SelectAllTracks();
   out_ = data_home_;
   engine_.SetOutputFolder(out_);
   ASSERT_EQ(engine_.StartTrackDownload(), kResultOk);
@@ -298,7 +294,7 @@ TEST_F(TrackDownloadAtRealTiming, TwoTracksComeWhole) {
   Download({0, 1});
   EXPECT_EQ(File("00000_70314.nmea"), Expected(70314, 2, s.tracks[0].records));
   EXPECT_EQ(File("00001_70315.nmea"), Expected(70315, 0, s.tracks[1].records));
-  EXPECT_EQ(engine_.tracks_lost.load(), 0);
+  EXPECT_EQ(engine_.track_download_summary().lost, 0);
 }
 
 // A request of 19200 bytes takes the paced line about 3.6 s, longer than its
@@ -310,7 +306,7 @@ TEST_F(TrackDownloadAtRealTiming, AnAnswerStillComingIsWaitedForNotAskedAgain) {
   engine_.request_limit = 19200;
   Download({0});
   EXPECT_EQ(File("00000_70314.nmea"), Expected(70314, 2, s.tracks[0].records));
-  EXPECT_EQ(engine_.tracks_lost.load(), 0);
+  EXPECT_EQ(engine_.track_download_summary().lost, 0);
   const std::string transcript = sim_->TranscriptText();
   size_t requests = 0;
   for (size_t at = transcript.find("$PKVN102"); at != std::string::npos;

@@ -22,8 +22,8 @@ class Upload : public DeviceFixture {
     ASSERT_TRUE(connected == kResultOk || connected == kResultNoDatabase ||
                 connected == kResultAlreadyRunning)
         << connected;
-    ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load() && ThreadsIdle(); }));
-    engine_.image_path = WriteFile("image.bin", image);
+    ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done() && ThreadsIdle(); }));
+    engine_.SetImagePath(WriteFile("image.bin", image));
     ASSERT_EQ(engine_.StartDatabaseUpload(), kResultOk);
     ASSERT_TRUE(
         WaitFor([&] { return !engine_.ThreadRunning(CDeviceEngine::kSlotDatabaseUpload); }, 60000));
@@ -35,7 +35,7 @@ class Upload : public DeviceFixture {
     ASSERT_EQ(engine_.StartDatabaseDownload(), kResultOk);
     ASSERT_TRUE(WaitFor(
         [&] { return !engine_.ThreadRunning(CDeviceEngine::kSlotDatabaseDownload); }, 60000));
-    EXPECT_TRUE(engine_.database_download_finished.load());
+    EXPECT_TRUE(engine_.database_download_finished());
   }
 
   bool ThreadsIdle() { return !engine_.ThreadRunning(CDeviceEngine::kSlotHandshake); }
@@ -86,7 +86,7 @@ TEST_F(Upload, Firmware209SendsBlocksOf128AndTheDeviceHoldsTheImage) {
   RunUpload(image);
   EXPECT_EQ(DistinctBlocks(), (std::vector<long>{0, 128, 256}));
   EXPECT_EQ(sim_->DatabaseDump(), image);
-  EXPECT_EQ(engine_.upload_finished.load(), 1);
+  EXPECT_EQ(engine_.upload_finished(), 1);
   EXPECT_TRUE(HasLine("Finished uploading VELD Data."));
   EXPECT_TRUE(HasLine("Upload DataBase."));
   EXPECT_TRUE(HasLine(LoadString(149)));
@@ -143,7 +143,7 @@ TEST_F(Upload, ThreeMissesEndWithTheFailureBox) {
   EXPECT_EQ(messages.back(), std::string(LoadString(kStrCaption)) + "|" + kUploadFailed);
   EXPECT_TRUE(HasNotification(WM_DEV_OPERATION_END, 1, 0));
   EXPECT_FALSE(HasLine("Finished uploading VELD Data."));
-  EXPECT_EQ(engine_.upload_finished.load(), 1);
+  EXPECT_EQ(engine_.upload_finished(), 1);
 }
 
 // Only misses in a row count: three misses with an acknowledged block
@@ -172,7 +172,7 @@ TEST_F(Upload, ImageAsLargeAsTheMemoryFits) {
     StartDevice(s);
     RunUpload(image);
     const bool fits = capacity == static_cast<int64_t>(image.size());
-    EXPECT_EQ(engine_.upload_succeeded.load(), fits) << Lines();
+    EXPECT_EQ(engine_.upload_succeeded(), fits) << Lines();
     EXPECT_EQ(BlockAddresses().empty(), !fits);
     engine_.StopAllThreads();
     engine_.Disconnect();
@@ -206,14 +206,17 @@ TEST_F(Upload, RefusesAnImageLargerThanTheDevice) {
 TEST_F(Upload, MissingImageFileEndsWithALineAndTheEndNotification) {
   StartDevice(Device(209));
   ASSERT_NE(engine_.Connect(1), kResultPortOpen);
-  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load() && ThreadsIdle(); }));
-  engine_.image_path = data_home_ + "/missing.bin";
+  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done() && ThreadsIdle(); }));
+  engine_.SetImagePath(data_home_ + "/missing.bin");
   ASSERT_EQ(engine_.StartDatabaseUpload(), kResultOk);
   // The flag is set once the last lines are said, just before the end notification.
   ASSERT_TRUE(WaitFor([&] { return !engine_.ThreadRunning(CDeviceEngine::kSlotDatabaseUpload); }));
-  EXPECT_EQ(engine_.upload_finished.load(), 1);
-  EXPECT_TRUE(HasLine("Can not open " + engine_.image_path + ": No such file or directory"));
+  EXPECT_EQ(engine_.upload_finished(), 1);
+  const std::string line = "Can not open " + engine_.image_path() + ": No such file or directory";
+  EXPECT_TRUE(HasLine(line));
   EXPECT_TRUE(HasNotification(WM_DEV_OPERATION_END, 1, 0));
+  EXPECT_TRUE(EndedOnce(OperationKind::kDatabaseUpload, kResultNoAnswerRetries, line,
+                        WM_DEV_OPERATION_END));
 }
 
 TEST_F(Upload, DownloadAfterUploadIsIdentical) {
@@ -229,6 +232,10 @@ TEST_F(Upload, DownloadAfterUploadIsIdentical) {
   ASSERT_FALSE(messages.empty());
   EXPECT_EQ(messages.back(), std::string(LoadString(kStrCaption)) + "|They are Identical !!");
   EXPECT_TRUE(HasNotification(WM_DEV_DOWNLOAD_END, 0, 1));
+  EXPECT_TRUE(EndedOnce(OperationKind::kDatabaseUpload, kResultOk, "Finished uploading VELD Data.",
+                        WM_DEV_OPERATION_END));
+  EXPECT_TRUE(EndedOnce(OperationKind::kDatabaseDownload, kResultOk, "Download SCPoint data...Done",
+                        WM_DEV_DOWNLOAD_END));
 }
 
 TEST_F(Upload, ChangedByteIsReportedWithItsOffset) {
@@ -240,7 +247,7 @@ TEST_F(Upload, ChangedByteIsReportedWithItsOffset) {
   StartDevice(s);
   WriteFile("Varnelco/Tessor Series/ULDB.bin", sent);
   ASSERT_EQ(engine_.Connect(1), kResultOk);
-  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load() && ThreadsIdle(); }));
+  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done() && ThreadsIdle(); }));
   ASSERT_NO_FATAL_FAILURE(RunDownload());
   EXPECT_TRUE(HasLine("Data is not identical at offset 100"));
   for (const std::string& m : observer_.messages())
@@ -251,8 +258,8 @@ TEST_F(Upload, DeviceVanishingMidUploadEndsTheLink) {
   devsim::Scenario s = Device(208);
   StartDevice(s);
   ASSERT_NE(engine_.Connect(1), kResultPortOpen);
-  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done.load() && ThreadsIdle(); }));
-  engine_.image_path = WriteFile("image.bin", MakeImage(200));
+  ASSERT_TRUE(WaitFor([&] { return engine_.handshake_done() && ThreadsIdle(); }));
+  engine_.SetImagePath(WriteFile("image.bin", MakeImage(200)));
   ASSERT_EQ(engine_.StartDatabaseUpload(), kResultOk);
   ASSERT_TRUE(WaitFor([&] { return BlockAddresses().size() >= 5; }));
   sim_->Stop();  // the adapter is pulled: the master side closes
@@ -264,6 +271,8 @@ TEST_F(Upload, DeviceVanishingMidUploadEndsTheLink) {
   EXPECT_TRUE(HasLine(kUploadFailed));
   EXPECT_TRUE(HasNotification(WM_DEV_OPERATION_END, 0, 0));
   EXPECT_FALSE(engine_.port.is_open());
+  EXPECT_TRUE(EndedOnce(OperationKind::kDatabaseUpload, kResultPortNotOpen, kUploadFailed,
+                        WM_DEV_OPERATION_END));
 }
 
 // The protocol's own pauses and time-outs, unscaled, on a line paced to the

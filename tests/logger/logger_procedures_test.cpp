@@ -26,7 +26,7 @@ class LoggerProcedures : public test::DeviceFixture {
     const int connected = engine_.Connect(1);
     ASSERT_TRUE(connected == kResultOk || connected == kResultNoDatabase) << connected;
     ASSERT_TRUE(WaitFor([&] {
-      return engine_.handshake_done.load() && !engine_.ThreadRunning(CDeviceEngine::kSlotHandshake);
+      return engine_.handshake_done() && !engine_.ThreadRunning(CDeviceEngine::kSlotHandshake);
     }));
     ASSERT_TRUE(engine_.link_flag.load()) << Lines();
   }

@@ -86,6 +86,33 @@ class DeviceFixture : public ::testing::Test {
     return false;
   }
 
+  // A job of this kind ended once, with this result, after the line named
+  // (when one is) and before a notification with this id (when not 0).
+  ::testing::AssertionResult EndedOnce(OperationKind kind, ResultCode result,
+                                       const std::string& after_line = "",
+                                       int before_notification = 0) const {
+    const auto ends = observer_.ends(kind);
+    if (ends.size() != 1) return ::testing::AssertionFailure() << ends.size() << " ends";
+    const RecordingObserver::End& end = ends.front();
+    if (end.result != result) return ::testing::AssertionFailure() << "result " << end.result;
+    if (!after_line.empty()) {
+      const auto lines = observer_.lines();
+      const auto at = std::find(lines.begin(), lines.end(), after_line);
+      if (at == lines.end() || static_cast<size_t>(at - lines.begin()) >= end.lines_before) {
+        return ::testing::AssertionFailure() << "not after \"" << after_line << "\"" << Lines();
+      }
+    }
+    if (before_notification != 0) {
+      const auto notes = observer_.notifications();
+      const auto after = notes.begin() + static_cast<std::ptrdiff_t>(end.notifications_before);
+      if (std::none_of(after, notes.end(),
+                       [&](const auto& n) { return n.id == before_notification; })) {
+        return ::testing::AssertionFailure() << "not before notification " << before_notification;
+      }
+    }
+    return ::testing::AssertionSuccess();
+  }
+
   std::string DataFile(const char* name) const {
     return data_home_ + "/Varnelco/Tessor Series/" + name;
   }

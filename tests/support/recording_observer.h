@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,13 @@ class RecordingObserver : public EngineObserver {
   struct Notification {
     int id;
     int64_t first, second;
+  };
+  // A job's end, with how many lines and notifications had come before it.
+  struct End {
+    OperationKind kind;
+    ResultCode result;
+    size_t lines_before;
+    size_t notifications_before;
   };
 
   void OnStatusLine(const std::string& text, bool replace_last) override {
@@ -33,6 +42,10 @@ class RecordingObserver : public EngineObserver {
     std::lock_guard<std::mutex> lock(mutex_);
     ++close_requests_;
   }
+  void OnOperationEnd(OperationKind kind, ResultCode result) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ends_.push_back({kind, result, lines_.size(), notifications_.size()});
+  }
 
   std::vector<std::string> lines() const {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -50,6 +63,22 @@ class RecordingObserver : public EngineObserver {
     std::lock_guard<std::mutex> lock(mutex_);
     return close_requests_;
   }
+  // Forgets everything recorded, for a test that runs several sessions.
+  void Clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lines_.clear();
+    notifications_.clear();
+    messages_.clear();
+    close_requests_ = 0;
+    ends_.clear();
+  }
+  std::vector<End> ends(OperationKind kind) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<End> of_kind;
+    std::copy_if(ends_.begin(), ends_.end(), std::back_inserter(of_kind),
+                 [kind](const End& e) { return e.kind == kind; });
+    return of_kind;
+  }
 
  private:
   mutable std::mutex mutex_;
@@ -57,6 +86,7 @@ class RecordingObserver : public EngineObserver {
   std::vector<Notification> notifications_;
   std::vector<std::string> messages_;
   int close_requests_ = 0;
+  std::vector<End> ends_;
 };
 
 }  // namespace tessor::test

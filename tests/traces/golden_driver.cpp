@@ -35,12 +35,12 @@ class PrintingObserver : public tessor::EngineObserver {
 
 bool WaitHandshake(CDeviceEngine& e) {
   const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!e.handshake_done.load() && e.link_flag.load()) {
+  while (!e.handshake_done() && e.link_flag.load()) {
     if (std::chrono::steady_clock::now() >= give_up) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   e.JoinEnded(CDeviceEngine::kSlotHandshake);
-  return e.handshake_done.load() && e.link_flag.load();
+  return e.handshake_done() && e.link_flag.load();
 }
 
 int PoiCount(CDeviceEngine& e, const std::string& port) {

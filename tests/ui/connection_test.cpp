@@ -72,7 +72,7 @@ void ConnectionTest::PortThatCannotBeOpenedShowsTheSystemText() {
            QString("Can not open COM%1 (%2): %3")
                .arg(number)
                .arg(QString::fromStdString(rig.ports->Resolve(number)))
-               .arg(QString::fromStdString(PortErrorText(rig.engine->last_system_error.load()))));
+               .arg(QString::fromStdString(PortErrorText(rig.engine->last_system_error()))));
   QCOMPARE(p.connect_button()->text(), QString("Connect"));
   QVERIFY(p.port_list()->isEnabled());
   QVERIFY(rig.window->close_enabled());
@@ -243,7 +243,7 @@ void ConnectionTest::DisconnectDuringTheHandshakeFreesClose() {
   CDataDownloader& w = StartConnect(rig, s);
   CDlgConnection& p = rig.page();
   QTRY_VERIFY_WITH_TIMEOUT(p.connected() && p.connect_button()->isEnabled(), kDeviceWaitMs);
-  QVERIFY(!rig.engine->handshake_done.load());
+  QVERIFY(!rig.engine->handshake_done());
   QVERIFY(!w.close_enabled());
   p.connect_button()->click();
   QTRY_VERIFY_WITH_TIMEOUT(p.connect_button()->isEnabled() && !p.device_call_running(),

@@ -94,7 +94,7 @@ void UploadFlowTest::WrongFileIsFlaggedAndNotSent() {
   w.veld_page()->browse_button()->click();
   QVERIFY(w.veld_page()->verdict_text()->text().startsWith("Not a VELD image"));
   w.veld_page()->go_button()->click();
-  QTRY_VERIFY_WITH_TIMEOUT(rig.engine->upload_finished.load() == 1, kDeviceWaitMs);
+  QTRY_VERIFY_WITH_TIMEOUT(rig.engine->upload_finished() == 1, kDeviceWaitMs);
   QTRY_VERIFY_WITH_TIMEOUT(rig.page().connect_button()->isEnabled(), kDeviceWaitMs);
   QVERIFY(rig.sim->TranscriptText().find("$PKVN999") == std::string::npos);
   QVERIFY(rig.sim->DatabaseDump().empty());

@@ -33,7 +33,7 @@ void ConnectLogger(UiRig& rig) {
   rig.page().connect_button()->click();
   QTRY_VERIFY_WITH_TIMEOUT(rig.HasLine("Connection complete"), kDeviceWaitMs);
   QTRY_VERIFY_WITH_TIMEOUT(w.close_enabled() && w.operationRunning == 0, kDeviceWaitMs);
-  QVERIFY(rig.engine->handshake_done.load());
+  QVERIFY(rig.engine->handshake_done());
 }
 
 int SentCount(const UiRig& rig, int command) {

@@ -33,30 +33,23 @@ double Degrees(float radians) {
 }
 
 int Info(DeviceSession& s, bool json, bool verbose) {
-  CDeviceEngine& e = s.engine();
-  size_t tracks;
-  {
-    std::lock_guard<std::mutex> lock(e.headers_mutex);
-    tracks = e.track_headers.size();
-  }
+  const DeviceSummary d = s.engine().device_summary();
   KeyValueReport report;
-  report.Add("name", e.device_name);
-  report.Add("firmware", std::to_string(e.firmware_version), e.firmware_version);
-  report.Add("capacity", std::to_string(e.capacity), e.capacity);
-  const int used = e.flash_usage.used_percent;
+  report.Add("name", d.name);
+  report.Add("firmware", std::to_string(d.firmware_version), d.firmware_version);
+  report.Add("capacity", std::to_string(d.capacity), d.capacity);
+  const int used = d.flash_usage.used_percent;
   report.Add("flash-used-percent", std::to_string(used), used);
-  report.Add("tracks", std::to_string(tracks), tracks);
-  const DatabaseCoverage& c = e.coverage;
+  report.Add("tracks", std::to_string(d.track_count), d.track_count);
+  const DatabaseCoverage& c = d.coverage;
   const auto [text, numbers] = DegreeFields({Degrees(c.min_longitude), Degrees(c.min_latitude),
                                              Degrees(c.max_longitude), Degrees(c.max_latitude)});
   report.Add("coverage", text, numbers);
   if (verbose) {
     // Drops on a sound line point to a device that frames its sentences
     // differently; drops that come and go point to the line.
-    const uint32_t sentences = e.receiver.checksum_drops();
-    const uint32_t blocks = e.receiver.block_checksum_drops();
-    report.Add("dropped-sentences", std::to_string(sentences), sentences);
-    report.Add("dropped-blocks", std::to_string(blocks), blocks);
+    report.Add("dropped-sentences", std::to_string(d.garbled_sentences), d.garbled_sentences);
+    report.Add("dropped-blocks", std::to_string(d.garbled_blocks), d.garbled_blocks);
   }
   report.Print(json);
   return kExitOk;
@@ -75,21 +68,23 @@ int Upload(DeviceSession& s, const std::string& image) {
     return kExitBadInput;
   }
   CDeviceEngine& e = s.engine();
-  e.image_path = image;
+  e.SetImagePath(image);
   if (const int started = e.StartDatabaseUpload(); started != kResultOk) return started;
   s.WaitWorker(CDeviceEngine::kSlotDatabaseUpload);
-  return e.upload_succeeded.load() ? kExitOk : kExitDeviceFailed;
+  const bool ok = s.observer().ended(OperationKind::kDatabaseUpload) == kResultOk;
+  return ok ? kExitOk : kExitDeviceFailed;
 }
 
 int DownloadDb(DeviceSession& s, const std::string& out, const std::string& compare) {
   CDeviceEngine& e = s.engine();
   // The comparison is this command's own, and only with the file it names.
-  e.download_compares_upload = false;
+  e.set_download_compares_upload(false);
   if (const int started = e.StartDatabaseDownload(); started != kResultOk) return started;
   s.WaitWorker(CDeviceEngine::kSlotDatabaseDownload);
-  if (!e.download_succeeded.load()) return kExitDeviceFailed;
+  if (s.observer().ended(OperationKind::kDatabaseDownload) != kResultOk) return kExitDeviceFailed;
   // This run's own image: DLDB.bin may hold another run's by now.
-  const std::string bytes(e.downloaded_image.begin(), e.downloaded_image.end());
+  const std::vector<uint8_t> image = e.TakeDownloadedImage();
+  const std::string bytes(image.begin(), image.end());
   if (!WriteWholeFile(out, bytes)) {
     PrintError(out + ": " + std::strerror(errno));
     return kExitCannotWrite;

@@ -31,6 +31,33 @@ void PrintingObserver::OnNotification(int id, int64_t first, int64_t second) {
   ShowProgress(first, second);
 }
 
+void PrintingObserver::OnOperationEnd(OperationKind kind, ResultCode result) {
+  {
+    std::lock_guard<std::mutex> lock(ends_mutex_);
+    ends_.at(static_cast<size_t>(kind)) = result;
+  }
+  ends_changed_.notify_all();
+}
+
+std::optional<ResultCode> PrintingObserver::ended(OperationKind kind) const {
+  std::lock_guard<std::mutex> lock(ends_mutex_);
+  return ends_.at(static_cast<size_t>(kind));
+}
+
+bool PrintingObserver::WaitForEnd(OperationKind kind,
+                                  std::chrono::steady_clock::time_point deadline,
+                                  const std::function<bool()>& stop) {
+  std::unique_lock<std::mutex> lock(ends_mutex_);
+  ends_changed_.wait_until(
+      lock, deadline, [&] { return ends_.at(static_cast<size_t>(kind)).has_value() || stop(); });
+  return ends_.at(static_cast<size_t>(kind)).has_value();
+}
+
+void PrintingObserver::Wake() {
+  { std::lock_guard<std::mutex> lock(ends_mutex_); }
+  ends_changed_.notify_all();
+}
+
 void PrintingObserver::ShowProgress(int64_t done, int64_t total) {
   if (progress_ == Progress::kNone) return;
   std::lock_guard<std::mutex> lock(mutex_);
@@ -106,7 +133,10 @@ bool TraceFailed() {
 }
 
 DeviceSession::DeviceSession(bool progress_lines)
-    : observer_(ProgressKind(progress_lines)), watch_([this] { engine_.worker_running = false; }) {
+    : observer_(ProgressKind(progress_lines)), watch_([this] {
+        engine_.StopWorker();
+        observer_.Wake();
+      }) {
   engine_.SetObserver(&observer_);
   if (const char* scale = std::getenv("TESSOR_TIMING_SCALE")) {
     // Lets tests and the demo run the protocol's pauses faster, on the line's
@@ -160,25 +190,32 @@ int DeviceSession::Open(const std::string& port) {
   engine_.SetPortResolver([this](int) { return path_; });
   const int result = engine_.Connect(1);
   if (result == kResultPortOpen || result == kResultPortSettings) {
-    PrintError(path_ + ": " + PortErrorText(engine_.last_system_error.load()));
+    PrintError(path_ + ": " + PortErrorText(engine_.last_system_error()));
   }
   if (result != kResultOk && result != kResultNoDatabase) return result;
-  // Device jobs start once the handshake thread has ended: after it says done
-  // it still takes the device out of link mode, and a job's own mode change
-  // must not cross that. On a busy machine this takes longer than a stop wait.
-  while (engine_.ThreadRunning(CDeviceEngine::kSlotHandshake) && engine_.link_flag.load()) {
-    if (interrupted()) return kResultHandshakeRunning;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  // Device jobs start once the handshake has reported its end, the last thing
+  // its thread does: after it says done it still takes the device out of link
+  // mode, and a job's own mode change must not cross that.
+  if (!WaitHandshakeEnd()) return kResultHandshakeRunning;
   engine_.JoinEnded(CDeviceEngine::kSlotHandshake);
   // A handshake without its track table is no connection: its failure line
   // has been printed, and no job may run on empty tables.
-  if (!engine_.link_flag.load()) return kResultPortNotOpen;
-  if (!engine_.handshake_done.load() || !engine_.track_table_read.load()) {
-    return kResultNoAnswerRetries;
-  }
+  if (!engine_.link_up()) return kResultPortNotOpen;
+  if (observer_.ended(OperationKind::kHandshake) != kResultOk) return kResultNoAnswerRetries;
   finished_ = "the job was stopped before its end";
   return kResultOk;
+}
+
+// The handshake's own retries bound it; the rounds only guard against a
+// thread that ended without its report. False when interrupted first.
+bool DeviceSession::WaitHandshakeEnd() {
+  const auto stop = [] { return interrupted(); };
+  for (;;) {
+    const auto round = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    if (observer_.WaitForEnd(OperationKind::kHandshake, round, stop)) return true;
+    if (interrupted()) return false;
+    if (!engine_.ThreadRunning(CDeviceEngine::kSlotHandshake)) return true;
+  }
 }
 
 void DeviceSession::WaitWorker(int slot, const std::function<void()>& each_round) {
@@ -192,7 +229,7 @@ void DeviceSession::WaitWorker(int slot, const std::function<void()>& each_round
       // The track download ends on this flag with its part file removed and the
       // device back in operation mode; the database transfers only end on the
       // link flag, which the engine's stop clears.
-      engine_.worker_running = false;
+      engine_.StopWorker();
       give_up =
           slot == CDeviceEngine::kSlotTrackDownload ? Clock::now() + kStopGrace : Clock::now();
     }

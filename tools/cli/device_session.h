@@ -1,9 +1,12 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "engine/device_engine.h"
@@ -25,8 +28,16 @@ class PrintingObserver : public EngineObserver {
   void OnNotification(int id, int64_t first, int64_t second) override;
   void OnMessageBox(const std::string& caption, const std::string& text) override;
   void OnCloseRequest() override { close_requested_ = true; }
+  void OnOperationEnd(OperationKind kind, ResultCode result) override;
 
   bool close_requested() const { return close_requested_.load(); }
+  // How a job of this kind ended, once it has.
+  std::optional<ResultCode> ended(OperationKind kind) const;
+  // Until a job of this kind has ended, stop() holds, or the deadline passes;
+  // whether it has ended. stop() is tested again on every Wake().
+  bool WaitForEnd(OperationKind kind, std::chrono::steady_clock::time_point deadline,
+                  const std::function<bool()>& stop);
+  void Wake();
 
   // Progress the tool measures itself, for jobs the engine does not report.
   void ShowProgress(int64_t done, int64_t total);
@@ -51,6 +62,9 @@ class PrintingObserver : public EngineObserver {
   bool bar_shown_ = false;
   std::string phase_;
   int elapsed_shown_ = -1;
+  mutable std::mutex ends_mutex_;
+  std::condition_variable ends_changed_;
+  std::array<std::optional<ResultCode>, 4> ends_{};
 };
 
 // The file that --trace names (empty: no trace) for every device session after.
@@ -85,6 +99,7 @@ class DeviceSession {
  private:
   bool StartTrace();
   void EndTrace();
+  bool WaitHandshakeEnd();
 
   PrintingObserver observer_;
   CDeviceEngine engine_;

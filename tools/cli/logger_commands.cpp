@@ -47,8 +47,7 @@ void AddCommon(CLI::App* sub, LoggerOptions& o) {
 }
 
 int ListTracks(DeviceSession& s, bool json) {
-  std::lock_guard<std::mutex> lock(s.engine().headers_mutex);
-  const auto& headers = s.engine().track_headers;
+  const std::vector<TrackHeaderRecord> headers = s.engine().track_table().headers;
   if (json) {
     PrintJson(TracksJson(headers));
     return kExitOk;
@@ -68,9 +67,7 @@ int ListTracks(DeviceSession& s, bool json) {
 class DownloadProgress {
  public:
   explicit DownloadProgress(DeviceSession& s) : s_(s) {
-    CDeviceEngine& e = s.engine();
-    std::lock_guard<std::mutex> lock(e.headers_mutex);
-    for (const TrackHeaderRecord& h : e.track_headers) {
+    for (const TrackHeaderRecord& h : s.engine().track_table().headers) {
       if (!h.valid || !h.selected) continue;
       ++tracks_;
       bytes_ += uint64_t{h.record_count} * RecordSize(h.record_format);
@@ -80,11 +77,9 @@ class DownloadProgress {
   int tracks() const { return tracks_; }
 
   void operator()() {
-    CDeviceEngine& e = s_.engine();
     int left = 0;
-    {
-      std::lock_guard<std::mutex> lock(e.headers_mutex);
-      for (const TrackHeaderRecord& h : e.track_headers) left += h.valid && h.selected;
+    for (const TrackHeaderRecord& h : s_.engine().track_table().headers) {
+      left += h.valid && h.selected;
     }
     // A short track may begin and end between two looks: each one reached is named.
     for (; left > 0 && shown_ < tracks_ - left + 1; ++shown_) {
@@ -92,7 +87,7 @@ class DownloadProgress {
                               std::to_string(tracks_));
     }
     // A repeated request's answer may be counted twice: never past the total.
-    const uint64_t received = std::min<uint64_t>(e.transfer.overall_received.load(), bytes_);
+    const uint64_t received = std::min<uint64_t>(s_.engine().track_bytes_received(), bytes_);
     s_.observer().ShowProgress(static_cast<int64_t>(received), static_cast<int64_t>(bytes_));
   }
 
@@ -106,16 +101,17 @@ class DownloadProgress {
 // Marks the tracks to download; false (with the reason printed) when a named
 // track is not a valid one.
 bool SelectTracks(CDeviceEngine& e, const std::vector<int>& tracks) {
-  std::lock_guard<std::mutex> lock(e.headers_mutex);
+  const std::vector<TrackHeaderRecord> headers = e.track_table().headers;
   for (int n : tracks) {
-    if (n < 0 || static_cast<size_t>(n) >= e.track_headers.size() || !e.track_headers[n].valid) {
+    if (n < 0 || static_cast<size_t>(n) >= headers.size() || !headers[n].valid) {
       PrintError("no valid track " + std::to_string(n));
       return false;
     }
   }
-  for (size_t i = 0; i < e.track_headers.size(); ++i) {
-    const bool named = std::find(tracks.begin(), tracks.end(), static_cast<int>(i)) != tracks.end();
-    e.track_headers[i].selected = e.track_headers[i].valid && (tracks.empty() || named);
+  if (tracks.empty()) {
+    e.SelectAllTracks();
+  } else {
+    e.SelectTracks(tracks);
   }
   return true;
 }
@@ -128,17 +124,13 @@ int DownloadTracks(DeviceSession& s, const LoggerOptions& o) {
   if (s.interrupted()) return kExitOk;  // the session ends with the signal's status
   if (const int started = e.StartTrackDownload(); started != kResultOk) return started;
   s.WaitWorker(CDeviceEngine::kSlotTrackDownload, std::ref(progress));
-  std::vector<std::string> files;
-  {
-    std::lock_guard<std::mutex> lock(e.headers_mutex);
-    files = e.files_written;
-  }
+  const TrackDownloadSummary summary = e.track_download_summary();
   s.observer().EndBar();
-  for (const std::string& f : files) PrintStatus(f);
-  s.SetFinished(std::to_string(files.size()) + " of " + std::to_string(progress.tracks()) +
+  for (const std::string& f : summary.files) PrintStatus(f);
+  s.SetFinished(std::to_string(summary.files.size()) + " of " + std::to_string(progress.tracks()) +
                 " tracks written");
-  if (e.track_file_failed.load()) return kExitCannotWrite;
-  if (e.tracks_lost.load() > 0 || e.tracks_unfinished.load() > 0) return kExitDeviceFailed;
+  if (summary.file_failed) return kExitCannotWrite;
+  if (summary.lost > 0 || summary.unfinished > 0) return kExitDeviceFailed;
   return kExitOk;
 }
 
