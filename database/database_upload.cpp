@@ -95,7 +95,7 @@ void CDeviceEngine::UploadDatabase() {
 }
 
 int CDeviceEngine::UploadSteps() {
-  const uint32_t block_size = firmware_version >= 209 ? 128 : 32;
+  const uint32_t block_size = Snapshot(firmware_version) >= 209 ? 128 : 32;
   std::vector<uint8_t> image;
   int error = 0;
   const std::string path = image_path();

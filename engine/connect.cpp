@@ -80,7 +80,7 @@ ResultCode CDeviceEngine::Connect(int number) {
     operation_running = false;
     return kResultThreadStart;
   }
-  device_name_present = QueryDeviceName() == kResultOk && !device_name.empty();
+  device_name_present = QueryDeviceName() == kResultOk && !Snapshot(device_name).empty();
   transport().Pause(timing::kConnectPauseMs);
   QueryVersion();
   transport().Pause(timing::kConnectPauseMs);

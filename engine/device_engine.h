@@ -289,7 +289,8 @@ class CDeviceEngine {
   std::vector<uint8_t> read_buffer;  // destination of device reads
   // No read of device memory can be longer than the memory itself.
   uint64_t capacity_limit() const {
-    return capacity > 0 ? static_cast<uint64_t>(capacity) : 0x200000u;
+    const int32_t memory = Snapshot(capacity);
+    return memory > 0 ? static_cast<uint64_t>(memory) : 0x200000u;
   }
 
   // Parsed answer values are written by the link thread under answer_mutex; an

@@ -57,7 +57,10 @@ ResultCode CDeviceEngine::SetLinkMode(LinkMode mode, bool notify) {
   args.link_mode = mode;
   if (mode != LinkMode::kLink) SetLogSwitches(0, 0);
   transport().Pause(timing::kLinkModePauseMs);
-  log113_result = 0;
+  {
+    std::lock_guard<std::mutex> lock(answer_mutex);
+    log113_result = 0;
+  }
   event(AnswerEvent::kLog113).Reset();
   if (!WaitRounds(AnswerEvent::kLog113, 3, timing::kLinkModeWaitMs, 113)) return kResultNoAnswer;
   if (mode != LinkMode::kLink && notify) ShowMessage(LoadString(kStrOperationMode));
@@ -66,9 +69,11 @@ ResultCode CDeviceEngine::SetLinkMode(LinkMode mode, bool notify) {
 
 void CDeviceEngine::QueryVersion() {
   if (!WaitRounds(AnswerEvent::kVersion, 3, timing::kVersionWaitMs, kCommandVersion)) return;
+  // A repeated answer may still be coming in on the link thread.
+  const int version = Snapshot(firmware_version);
+  const int memory = Snapshot(capacity);
   char line[256];
-  std::snprintf(line, sizeof line, "%s  %d    %d", LoadString(kStrQueryVersionOk),
-                static_cast<int>(firmware_version), static_cast<int>(capacity));
+  std::snprintf(line, sizeof line, "%s  %d    %d", LoadString(kStrQueryVersionOk), version, memory);
   ReportStatusText(line);
 }
 
