@@ -59,7 +59,7 @@ bool CDeviceEngine::CompareImages(const std::vector<uint8_t>& a, const std::vect
 // Returns false after the failing step has added its line.
 bool CDeviceEngine::DownloadSteps(std::vector<uint8_t>* image) {
   ReportStatusText("Download DB Header...Process");
-  if (!ReadDatabaseHeader()) {
+  if (ReadDatabaseHeader() != kResultOk) {
     ReportStatusText("Download DB Header...Failure");
     return false;
   }
@@ -67,7 +67,7 @@ bool CDeviceEngine::DownloadSteps(std::vector<uint8_t>* image) {
   ReportStatusText("Download DB Header...Done", true);
 
   ReportStatusText("Download DB index...Processing");
-  if (!ReadDatabaseIndex()) {
+  if (ReadDatabaseIndex() != kResultOk) {
     ReportStatusText("Download DB index..Failure");
     return false;
   }
@@ -75,7 +75,7 @@ bool CDeviceEngine::DownloadSteps(std::vector<uint8_t>* image) {
   ReportStatusText("Download DB index..Done", true);
 
   ReportStatusText("Download SCPoint data...Processing");
-  if (!ReadPointData()) {
+  if (ReadPointData() != kResultOk) {
     ReportStatusText("Download SCPoint data...Failure");
     return false;
   }

@@ -44,14 +44,17 @@ bool PlacePiece(const std::string& answer, uint32_t n, uint8_t* out) {
 }  // namespace
 
 // An erased memory reads as 0xFF bytes: without the magic there is no
-// database, and its "bounds" must not become the coverage.
-bool CDeviceEngine::QueryDatabaseInfo() {
-  if (!ReadDatabaseHeader() || database_info.magic != kImageMagic) {
+// database, and its "bounds" must not become the coverage. A header that could
+// not be read says why (no answer, or the link gone).
+ResultCode CDeviceEngine::QueryDatabaseInfo() {
+  ResultCode result = ReadDatabaseHeader();
+  if (result == kResultOk && database_info.magic != kImageMagic) result = kResultNoDatabase;
+  if (result != kResultOk) {
     ReportStatus(kStrVeldQueryFailed);
-    return false;
+    return result;
   }
   coverage = CoverageOf(database_info);
-  return true;
+  return kResultOk;
 }
 
 // Waits for the next LOG115 answer until the deadline. A wake without text
@@ -82,7 +85,7 @@ void CDeviceEngine::SettleReadAnswers() {
 // One piece of a device read, asked for at most four times. Every ask of the
 // piece reads the same bytes, so an answer to any of them fills it; an answer
 // that cannot be the piece's is dropped and the piece asked for again.
-bool CDeviceEngine::ReadPiece(uint32_t address, uint32_t n, uint8_t* out) {
+ResultCode CDeviceEngine::ReadPiece(uint32_t address, uint32_t n, uint8_t* out) {
   SettleReadAnswers();
   args.read_address = address;
   args.read_count = n;
@@ -101,58 +104,67 @@ bool CDeviceEngine::ReadPiece(uint32_t address, uint32_t n, uint8_t* out) {
     if (open > 0) --open;
     if (PlacePiece(answer, n, out)) {
       read_asks_open_ = open;
-      return true;
+      return kResultOk;
     }
   }
   read_asks_open_ = open;
-  return false;
+  return link_flag.load() ? kResultNoAnswerRetries : kResultPortNotOpen;
 }
 
-bool CDeviceEngine::ReadDeviceBlock(uint32_t start, uint32_t length) {
+ResultCode CDeviceEngine::ReadDeviceBlock(uint32_t start, uint32_t length) {
   read_buffer.assign(length, 0);
   for (uint32_t done = 0; done < length; done += kReadPiece) {
-    if (!link_flag.load()) return false;
+    if (!link_flag.load()) return kResultPortNotOpen;
     PostNotification(WM_DEV_PROGRESS, done, length);
     const uint32_t n = std::min(kReadPiece, length - done);
-    if (!ReadPiece(start + done, n, read_buffer.data() + done)) {
-      if (link_flag.load()) ReportStatusText("Failed to set command. Please try again.");
-      return false;
+    const ResultCode result = ReadPiece(start + done, n, read_buffer.data() + done);
+    if (result != kResultOk) {
+      if (result != kResultPortNotOpen) {
+        ReportStatusText("Failed to set command. Please try again.");
+      }
+      return result;
     }
   }
   PostNotification(WM_DEV_PROGRESS, length, length);
-  return true;
+  return kResultOk;
 }
 
-bool CDeviceEngine::ReadDatabaseHeader() {
-  if (!ReadDeviceBlock(0, kHeaderSize)) return false;
-  return UnpackHeader(read_buffer, database_info);
+// The reads below say kResultNoDatabase where the bytes read cannot be a
+// database: the device answered, but what it holds is not one.
+ResultCode CDeviceEngine::ReadDatabaseHeader() {
+  const ResultCode result = ReadDeviceBlock(0, kHeaderSize);
+  if (result != kResultOk) return result;
+  return UnpackHeader(read_buffer, database_info) ? kResultOk : kResultNoDatabase;
 }
 
-bool CDeviceEngine::ReadDatabaseIndex() {
+ResultCode CDeviceEngine::ReadDatabaseIndex() {
   const uint64_t length = IndexSize(database_info.grid_x, database_info.grid_y);
-  if (length > capacity_limit()) return false;
-  if (!ReadDeviceBlock(kIndexOffset, static_cast<uint32_t>(length))) return false;
+  if (length > capacity_limit()) return kResultNoDatabase;
+  const ResultCode result = ReadDeviceBlock(kIndexOffset, static_cast<uint32_t>(length));
+  if (result != kResultOk) return result;
   // X x Y = 0 has no entry to take: the index step ends there, successfully,
   // and the point read then finds no range.
   const auto last = LastIndexEntry(read_buffer, database_info.grid_x, database_info.grid_y);
   if (last) database_info.last_entry = *last;
-  return true;
+  return kResultOk;
 }
 
-bool CDeviceEngine::ReadPointData() {
+ResultCode CDeviceEngine::ReadPointData() {
   read_buffer.clear();
-  if (!ReadDeviceBlock(kIndexOffset, kIndexEntrySize)) return false;
+  ResultCode result = ReadDeviceBlock(kIndexOffset, kIndexEntrySize);
+  if (result != kResultOk) return result;
   database_info.first_entry = ParseIndexEntry(
       std::span<const uint8_t, kIndexEntrySize>(read_buffer.data(), kIndexEntrySize));
   const auto last_at = LastEntryOffset(database_info.first_entry);
-  if (!last_at || *last_at > capacity_limit()) return false;
-  if (!ReadDeviceBlock(static_cast<uint32_t>(*last_at), kIndexEntrySize)) return false;
+  if (!last_at || *last_at > capacity_limit()) return kResultNoDatabase;
+  result = ReadDeviceBlock(static_cast<uint32_t>(*last_at), kIndexEntrySize);
+  if (result != kResultOk) return result;
   database_info.last_entry_second_read = ParseIndexEntry(
       std::span<const uint8_t, kIndexEntrySize>(read_buffer.data(), kIndexEntrySize));
   const auto range =
       PointDataRange(database_info.first_entry, database_info.last_entry_second_read);
   // A range the device's memory cannot hold is as invalid as a reversed one.
-  if (!range || range->start + range->length > capacity_limit()) return false;
+  if (!range || range->start + range->length > capacity_limit()) return kResultNoDatabase;
   return ReadDeviceBlock(static_cast<uint32_t>(range->start), static_cast<uint32_t>(range->length));
 }
 

@@ -84,7 +84,7 @@ ResultCode CDeviceEngine::Connect(int number) {
   transport().Pause(timing::kConnectPauseMs);
   QueryVersion();
   transport().Pause(timing::kConnectPauseMs);
-  if (QueryDatabaseInfo()) return result;
+  if (QueryDatabaseInfo() == kResultOk) return result;
 
   ReportStatus(kStrNoVeld);
   PostNotification(WM_DEV_PROGRESS_RESET, 0, 0);

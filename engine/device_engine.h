@@ -167,11 +167,13 @@ class CDeviceEngine {
   std::string track_file_path;
 
   // --- Database reads (database/database_transfer.cpp) ---
-  bool QueryDatabaseInfo();
-  bool ReadDeviceBlock(uint32_t start, uint32_t length);
-  bool ReadDatabaseHeader();
-  bool ReadDatabaseIndex();
-  bool ReadPointData();
+  // kResultOk, kResultNoDatabase (the bytes read are not a database),
+  // kResultNoAnswerRetries (a piece went unanswered) or kResultPortNotOpen.
+  ResultCode QueryDatabaseInfo();
+  ResultCode ReadDeviceBlock(uint32_t start, uint32_t length);
+  ResultCode ReadDatabaseHeader();
+  ResultCode ReadDatabaseIndex();
+  ResultCode ReadPointData();
 
   // --- Database upload (database/database_upload.cpp) ---
   void UploadDatabase();
@@ -218,7 +220,10 @@ class CDeviceEngine {
   // The image of the last whole download, taken from the engine.
   std::vector<uint8_t> TakeDownloadedImage();
   void set_download_compares_upload(bool compare) { download_compares_upload_ = compare; }
-  // Until a position sentence has come since its flag was cleared, or until.
+  // Forgets the position sentences seen so far; WaitForPositionText then
+  // waits for the next one.
+  void ForgetPositionText() { ClearB(flag_b::kPositionText); }
+  // Until a position sentence has come since ForgetPositionText, or until.
   bool WaitForPositionText(std::chrono::steady_clock::time_point until) const;
   // Tells the running worker (track download, erase wait) to stop.
   void StopWorker() { worker_running = false; }
@@ -287,7 +292,8 @@ class CDeviceEngine {
   EngineDatabaseInfo database_info;
   DatabaseCoverage coverage;
   std::vector<uint8_t> read_buffer;  // destination of device reads
-  // No read of device memory can be longer than the memory itself.
+  // No read of device memory can be longer than the memory itself. Takes the
+  // answer lock: never call it from a dispatch action, which holds it.
   uint64_t capacity_limit() const {
     const int32_t memory = Snapshot(capacity);
     return memory > 0 ? static_cast<uint64_t>(memory) : 0x200000u;
@@ -347,7 +353,7 @@ class CDeviceEngine {
   void DrainStaleAnswers(uint32_t base, uint32_t sends);
   bool WaitForTrackAnswer(AutoResetEvent& answered);
   // database/database_transfer.cpp
-  bool ReadPiece(uint32_t address, uint32_t n, uint8_t* out);
+  ResultCode ReadPiece(uint32_t address, uint32_t n, uint8_t* out);
   bool NextReadAnswer(std::chrono::steady_clock::time_point deadline, std::string* answer);
   void SettleReadAnswers();
   // database/database_upload.cpp

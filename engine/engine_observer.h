@@ -22,7 +22,9 @@ class EngineObserver {
   virtual void OnMessageBox(const std::string& caption, const std::string& text) = 0;
   // The engine asks the program to close (the binary-protocol stop).
   virtual void OnCloseRequest() = 0;
-  // A job on its own thread has ended, after everything it reports: kResultOk
+  // A job on its own thread has ended. Reported on that thread after the
+  // job's last status line and before its end notification, so a caller that
+  // waits for the notification has the result already: kResultOk
   // when it did all it was asked, kResultPortNotOpen when the link went down,
   // kResultNoAnswerRetries otherwise (the device, a file, or a stop).
   virtual void OnOperationEnd(OperationKind /*kind*/, ResultCode /*result*/) {}

@@ -55,7 +55,7 @@ struct CDlgDeviceStatus::LoadResult {
 
 void CDlgDeviceStatus::StartLoad() {
   CDeviceEngine& e = engine();
-  e.ClearB(flag_b::kPositionText);
+  e.ForgetPositionText();
   const auto since = std::chrono::steady_clock::now();
   if (!WaitBoxShown()) {
     wait_box_ = new CdlgWaitBox(this);

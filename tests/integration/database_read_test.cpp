@@ -144,6 +144,27 @@ TEST_F(DatabaseRead, FourUnansweredAsksOfAPieceFailTheRead) {
   EXPECT_TRUE(HasLine(LoadString(159)));
 }
 
+// The header query says why it found no database: the device answered with
+// bytes that are not one, it left a piece unanswered, or the link is gone.
+TEST_F(DatabaseRead, TheQuerySaysWhyThereIsNoDatabase) {
+  StartDevice(devsim::Scenario{});
+  ASSERT_NO_FATAL_FAILURE(ConnectExpecting(kResultNoDatabase));
+  EXPECT_EQ(engine_.QueryDatabaseInfo(), kResultNoDatabase) << Lines();
+  engine_.StopAllThreads();
+  engine_.Disconnect();
+  sim_->Stop();
+
+  devsim::Scenario s = Holding();
+  s.faults.silent = {{115, 8}};  // four asks at connect, four more here
+  StartDevice(s);
+  ASSERT_NO_FATAL_FAILURE(ConnectExpecting(kResultNoDatabase));
+  EXPECT_EQ(engine_.QueryDatabaseInfo(), kResultNoAnswerRetries) << Lines();
+  EXPECT_EQ(engine_.QueryDatabaseInfo(), kResultOk) << Lines();
+  engine_.StopAllThreads();
+  engine_.Disconnect();
+  EXPECT_EQ(engine_.QueryDatabaseInfo(), kResultPortNotOpen);
+}
+
 // A 40-byte read goes as pieces of 32 and 8 bytes, with progress after each.
 TEST_F(DatabaseRead, HeaderIsReadAsPiecesOf32And8) {
   StartDevice(Holding());
