@@ -23,29 +23,13 @@ ResultCode SerialPort::Fail(ResultCode code) {
 
 ResultCode SerialPort::Open(const std::string& path) {
   Close();
-  // Non-blocking so that the open itself never waits for carrier.
-  fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  fd_ = OpenTty(path);
   if (fd_ < 0) {
     last_error_ = errno;
     return kResultPortOpen;
   }
-  // flock refuses a second opener even when it runs as root; TIOCEXCL does not.
-  if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-    if (errno == EWOULDBLOCK) errno = EBUSY;
-    return Fail(kResultPortOpen);
-  }
-  termios tio{};
-  if (::tcgetattr(fd_, &tio) != 0) return Fail(kResultPortSettings);
-  ::cfmakeraw(&tio);
-  tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
-  tio.c_cflag |= CS8 | CLOCAL | CREAD;
-  tio.c_cc[VMIN] = 0;
-  tio.c_cc[VTIME] = 0;
-  if (::cfsetispeed(&tio, B57600) != 0 || ::cfsetospeed(&tio, B57600) != 0 ||
-      ::tcsetattr(fd_, TCSANOW, &tio) != 0) {
-    return Fail(kResultPortSettings);
-  }
-  ::ioctl(fd_, TIOCEXCL);
+  if (!TakeExclusive(fd_)) return Fail(kResultPortOpen);
+  if (!ApplyLineSettings(fd_)) return Fail(kResultPortSettings);
   ::tcflush(fd_, TCIOFLUSH);
   // The descriptor stays non-blocking: reads take only what is queued, and a
   // write waits for room with a time-out instead of blocking for ever.
@@ -54,11 +38,61 @@ ResultCode SerialPort::Open(const std::string& path) {
 
 void SerialPort::Close() {
   if (fd_ < 0) return;
-  // On a pty TIOCEXCL outlives the close; clear it so the port can be reopened.
-  ::ioctl(fd_, TIOCNXCL);
-  ::flock(fd_, LOCK_UN);
+  ReleaseExclusive(fd_);
   ::close(fd_);
   fd_ = -1;
+}
+
+int OpenTty(const std::string& path) {
+  return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+}
+
+bool TakeExclusive(int fd) {
+  // flock refuses a second opener even when it runs as root; TIOCEXCL does not.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EWOULDBLOCK) errno = EBUSY;
+    return false;
+  }
+  // Not every line is a tty; the settings say so when it is not.
+  ::ioctl(fd, TIOCEXCL);
+  return true;
+}
+
+void ReleaseExclusive(int fd) {
+  ::ioctl(fd, TIOCNXCL);
+  ::flock(fd, LOCK_UN);
+}
+
+bool ApplyLineSettings(int fd) {
+  termios tio{};
+  if (::tcgetattr(fd, &tio) != 0) return false;
+  ::cfmakeraw(&tio);
+  tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
+  tio.c_cflag |= CS8 | CLOCAL | CREAD;
+  tio.c_cc[VMIN] = 0;
+  tio.c_cc[VTIME] = 0;
+  return ::cfsetispeed(&tio, B57600) == 0 && ::cfsetospeed(&tio, B57600) == 0 &&
+         ::tcsetattr(fd, TCSANOW, &tio) == 0;
+}
+
+bool ReadBackLineSettings(int fd, std::string* difference) {
+  termios tio{};
+  if (::tcgetattr(fd, &tio) != 0) return false;
+  difference->clear();
+  const auto differs = [difference](const char* what) {
+    *difference += difference->empty() ? what : std::string(", ") + what;
+  };
+  if (::cfgetispeed(&tio) != B57600 || ::cfgetospeed(&tio) != B57600) differs("speed not 57600");
+  if ((tio.c_cflag & CSIZE) != CS8) differs("not 8 data bits");
+  if (tio.c_cflag & PARENB) differs("parity on");
+  if (tio.c_cflag & CSTOPB) differs("two stop bits");
+  if (tio.c_cflag & CRTSCTS) differs("hardware flow control on");
+  if ((tio.c_cflag & (CLOCAL | CREAD)) != (CLOCAL | CREAD))
+    differs("receiver off or modem lines on");
+  if (tio.c_iflag & (IXON | IXOFF)) differs("software flow control on");
+  if ((tio.c_lflag & (ICANON | ECHO | ISIG)) || (tio.c_iflag & (ICRNL | ISTRIP)))
+    differs("not raw");
+  return true;
 }
 
 long SerialPort::QueuedBytes() {

@@ -34,6 +34,22 @@ class SerialPort : public Transport {
   int last_error_ = 0;
 };
 
+// The steps of opening a port, which a diagnosis also takes one by one to
+// report each. Each fails with errno set.
+// The descriptor, non-blocking so that the open never waits for carrier; -1 on failure.
+int OpenTty(const std::string& path);
+// Takes the port for this process alone: a non-blocking flock, which stops
+// even root, then TIOCEXCL. False with errno EBUSY when another opener holds it.
+bool TakeExclusive(int fd);
+// Gives the port back; on a pty TIOCEXCL outlives the close and would lock
+// out the next opener.
+void ReleaseExclusive(int fd);
+// Raw at 57600 baud, 8N1, CLOCAL | CREAD.
+bool ApplyLineSettings(int fd);
+// Reads the settings back: false when they cannot be read, else *difference
+// names what the driver did not keep (empty when it kept them all).
+bool ReadBackLineSettings(int fd, std::string* difference);
+
 // errno values that mean the adapter is gone rather than a passing failure.
 bool IsPortLossError(int error);
 

@@ -1,4 +1,7 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -77,6 +80,45 @@ TEST_F(SerialLink, OpenFailures) {
   EXPECT_EQ(engine_.OpenPort(), kResultPortSettings) << "not a tty: its settings are refused";
   EXPECT_FALSE(engine_.port.is_open());
   EXPECT_EQ(engine_.link_status.load(), 0u);
+}
+
+// The steps the engine opens with, as the port check takes them one by one.
+TEST_F(SerialLink, OpeningStepsReportWhatTheyFind) {
+  const int fd = OpenTty(pty_.slave_path());
+  ASSERT_GE(fd, 0);
+  termios other{};
+  ASSERT_EQ(::tcgetattr(fd, &other), 0);
+  ::cfsetispeed(&other, B9600);
+  ::cfsetospeed(&other, B9600);
+  other.c_iflag |= IXON;
+  ASSERT_EQ(::tcsetattr(fd, TCSANOW, &other), 0);
+  std::string difference;
+  ASSERT_TRUE(ReadBackLineSettings(fd, &difference));
+  EXPECT_NE(difference.find("speed not 57600"), std::string::npos) << difference;
+  EXPECT_NE(difference.find("software flow control on"), std::string::npos) << difference;
+  ASSERT_TRUE(ApplyLineSettings(fd));
+  ASSERT_TRUE(ReadBackLineSettings(fd, &difference));
+  EXPECT_EQ(difference, "");
+
+  ASSERT_TRUE(TakeExclusive(fd));
+  const int second = ::open(pty_.slave_path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (second >= 0) {  // root passes TIOCEXCL; the lock still holds
+    EXPECT_FALSE(TakeExclusive(second));
+    EXPECT_EQ(errno, EBUSY);
+  } else {
+    EXPECT_EQ(errno, EBUSY);
+  }
+  ReleaseExclusive(fd);
+  ::close(fd);
+  // Given back, the port is anybody's again.
+  EXPECT_EQ(engine_.OpenPort(), kResultOk);
+  if (second >= 0) ::close(second);
+
+  const int not_a_tty = OpenTty("/dev/null");
+  ASSERT_GE(not_a_tty, 0);
+  EXPECT_FALSE(ApplyLineSettings(not_a_tty));
+  EXPECT_EQ(errno, ENOTTY);
+  ::close(not_a_tty);
 }
 
 TEST_F(SerialLink, QueuedBytesWrapAroundTheRing) {
