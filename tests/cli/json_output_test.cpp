@@ -3,6 +3,7 @@
 // either form.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -221,6 +222,17 @@ TEST_F(TessorctlJson, PortsIsOneDocumentWithARowPerPort) {
     EXPECT_EQ(port.at("path"), rows[i][1]);
     EXPECT_EQ(port.at("description"), rows[i][2]);
   }
+  // A pty has no device in sysfs: no ids, driver or serial, in the keys and in
+  // the description, which still says whether the port may be opened.
+  const std::string link = folder + "/tessor-devsim-test";
+  const auto sim = std::find_if(document.at("ports").begin(), document.at("ports").end(),
+                                [&](const json& p) { return p.at("path") == link; });
+  ASSERT_NE(sim, document.at("ports").end()) << js.out;
+  for (const char* key : {"vendor_id", "product_id", "driver", "serial", "access_hint"}) {
+    EXPECT_TRUE(sim->at(key).is_null()) << key << ": " << *sim;
+  }
+  EXPECT_EQ(sim->at("may_open"), true);
+  EXPECT_EQ(sim->at("description"), "simulated device (" + slave_path_ + "), access ok");
 #else
   EXPECT_EQ(js.status, 64);
 #endif

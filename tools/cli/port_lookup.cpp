@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/port_facts.h"
 #include "tools/cli/cli_output.h"
 #include "tools/cli/json_output.h"
 
@@ -66,21 +67,43 @@ bool LookUpPort(const std::string& text, std::string* path, std::string* reason)
 #ifdef TESSOR_HAVE_PORT_DIRECTORY
 namespace {
 
+// What sysfs and the port's permissions tell, appended to the description:
+// the line format has no room for more fields.
+std::string FactsText(const PortFacts& facts, const PortAccess& access) {
+  std::string text;
+  if (facts.usb()) text += ", USB " + facts.vendor_id + ":" + facts.product_id;
+  if (!facts.driver.empty()) text += ", driver " + facts.driver;
+  if (!facts.serial.empty()) text += ", serial " + facts.serial;
+  text += access.may_open ? ", access ok" : ", no access: " + access.hint;
+  return text;
+}
+
+Json TextOrNull(const std::string& text) {
+  return text.empty() ? Json(nullptr) : Json(text);
+}
+
 void PrintPorts(const std::vector<PortEntry>& entries, bool json) {
-  if (!json) {
-    for (const PortEntry& e : entries) {
-      PrintStatus("COM" + std::to_string(e.number) + "\t" + e.path + "\t" + e.description);
-    }
-    return;
-  }
   Json ports = Json::array();
   for (const PortEntry& e : entries) {
+    const PortFacts facts = ReadPortFacts(e.path);
+    const PortAccess access = CheckPortAccess(e.path);
+    const std::string description = e.description + FactsText(facts, access);
+    if (!json) {
+      PrintStatus("COM" + std::to_string(e.number) + "\t" + e.path + "\t" + description);
+      continue;
+    }
     ports.push_back({{"port", "COM" + std::to_string(e.number)},
                      {"number", e.number},
                      {"path", e.path},
-                     {"description", e.description}});
+                     {"description", description},
+                     {"vendor_id", TextOrNull(facts.vendor_id)},
+                     {"product_id", TextOrNull(facts.product_id)},
+                     {"driver", TextOrNull(facts.driver)},
+                     {"serial", TextOrNull(facts.serial)},
+                     {"may_open", access.may_open},
+                     {"access_hint", TextOrNull(access.hint)}});
   }
-  PrintJson({{"ports", ports}});
+  if (json) PrintJson({{"ports", ports}});
 }
 
 }  // namespace
