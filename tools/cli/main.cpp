@@ -10,6 +10,7 @@
 #include "tools/cli/device_commands.h"
 #include "tools/cli/device_session.h"
 #include "tools/cli/offline_commands.h"
+#include "tools/cli/port_doctor.h"
 #include "tools/cli/port_lookup.h"
 #include "tools/cli/trace_commands.h"
 
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
   AddDeviceCommands(app, exit_status);
   AddLoggerCommands(app, exit_status);
   AddAlertCommands(app, exit_status);
+  AddDoctorCommand(app, exit_status);
   AddOfflineCommands(app, exit_status);
   AddTraceCommands(app, exit_status);
 
