@@ -101,4 +101,18 @@ bool WriteFileWhole(const std::string& path, const std::string& text) {
   return false;
 }
 
+bool ReadFileWhole(const std::string& path, std::string* bytes) {
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  bytes->clear();
+  char buffer[65536];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes->append(buffer, n);
+  const bool ok = std::ferror(file) == 0;
+  const int error_number = errno;
+  std::fclose(file);
+  errno = error_number;
+  return ok;
+}
+
 }  // namespace tessor

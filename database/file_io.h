@@ -17,6 +17,9 @@ bool WriteAll(int fd, const std::string& text);
 // umask, a replaced one keeps its mode. False with errno set on failure.
 bool WriteFileWhole(const std::string& path, const std::string& text);
 
+// Reads a whole file into bytes; false (errno set) when it cannot be read.
+bool ReadFileWhole(const std::string& path, std::string* bytes);
+
 // Creates a part file beside the path under a name no other writer uses at the
 // same time, in this process or another. The descriptor, or -1 with errno set.
 int CreatePartFile(const std::string& path, std::string* part);

@@ -85,17 +85,7 @@ std::optional<std::vector<double>> ParseNumbers(std::string_view text, size_t co
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  bytes.clear();
-  char buffer[65536];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, n);
-  const bool ok = std::ferror(file) == 0;
-  const int error_number = errno;
-  std::fclose(file);
-  errno = error_number;
-  return ok;
+  return ReadFileWhole(path, &bytes);
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {
