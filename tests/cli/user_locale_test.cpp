@@ -48,12 +48,29 @@ TEST_F(TessorctlUserLocale, OutputsAreTheSameUnderACommaLocale) {
   std::ofstream(cameras, std::ios::binary) << test::TorontoCameraCsv(test::TorontoPositions());
   const std::string image = data_home_ + "/image.bin", saved = data_home_ + "/saved.csv";
   const std::string page = data_home_ + "/page.html";
+  // Raw records of format 2 south and west of zero: every number has a fraction.
+  const std::string records = data_home_ + "/records.bin", nmea = data_home_ + "/track.nmea";
+  {
+    std::ofstream raw(records, std::ios::binary);
+    for (int i = 0; i < 5; ++i) {
+      const float rec[5] = {0, -0.5912f - i * 1e-5f, -1.2331f + i * 2e-5f, 512.5f + i, 37.25f};
+      std::string bytes(reinterpret_cast<const char*>(rec), sizeof rec);
+      bytes[1] = 12, bytes[3] = static_cast<char>(i);
+      raw << bytes;
+    }
+  }
+  const std::string gpx = data_home_ + "/track.gpx", kml = data_home_ + "/track.kml";
+  const std::string track_page = data_home_ + "/track.html";
   const std::vector<std::pair<std::vector<std::string>, std::string>> jobs = {
       {{"build-image", cameras, image, "--cell-km", "2"}, image},
       {{"image-info", image}, ""},
       {{"poi-check", poi, "--coverage", "-79.6,43.5,-79.2,43.9", "--save", saved}, saved},
       {{"map-page", "--poi", "43.651234,-79.383456", "--coverage", "-79.6,43.5,-79.2,43.9", page},
        page},
+      {{"convert-log", "--format", "2", "--date", "240229", records, nmea}, nmea},
+      {{"convert-log", "--format", "2", "--date", "240229", "--to", "gpx", records, gpx}, gpx},
+      {{"convert-log", "--format", "2", "--date", "240229", "--to", "kml", records, kml}, kml},
+      {{"map-track", gpx, track_page}, track_page},
   };
   for (const auto& [args, file] : jobs) {
     const std::string c = RunUnder("C", args, file);

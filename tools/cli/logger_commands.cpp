@@ -1,7 +1,9 @@
 // Logger subcommands: tracks, download-tracks, erase-log, the settings, and the
 // offline convert-log.
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -11,6 +13,7 @@
 #include "logger/erase_wait.h"
 #include "logger/logger_settings.h"
 #include "logger/nmea_conversion.h"
+#include "logger/track_export.h"
 #include "tools/cli/cli_output.h"
 #include "tools/cli/decimal_options.h"
 #include "tools/cli/device_commands.h"
@@ -35,7 +38,46 @@ struct LoggerOptions {
   uint32_t date = 0;
   std::string in;
   bool json = false;
+  std::vector<std::string> formats;  // download-tracks --format
+  std::string to = "nmea";           // convert-log --to
 };
+
+// The formats asked for, each once, NMEA first; NMEA alone when none is named.
+std::vector<TrackFormat> FormatsAsked(const std::vector<std::string>& names) {
+  std::vector<TrackFormat> formats;
+  for (const TrackFormat f : {TrackFormat::kNmea, TrackFormat::kGpx, TrackFormat::kKml}) {
+    for (const std::string& name : names) {
+      if (TrackFormatNamed(name) == f) {
+        formats.push_back(f);
+        break;
+      }
+    }
+  }
+  if (formats.empty()) formats.push_back(TrackFormat::kNmea);
+  return formats;
+}
+
+// Writes each downloaded track in the formats asked for, beside its NMEA file,
+// which stays only when NMEA is among them. Prints each file written; false
+// when one could not be written.
+bool WriteFormats(const std::vector<std::string>& nmea_files,
+                  const std::vector<TrackFormat>& formats) {
+  bool all = true;
+  const bool keep_nmea = formats.front() == TrackFormat::kNmea;
+  for (const std::string& nmea : nmea_files) {
+    for (const TrackFormat f : formats) {
+      const std::string path = f == TrackFormat::kNmea ? nmea : ExportPath(nmea, f);
+      if (f == TrackFormat::kNmea || ExportTrackFile(nmea, f)) {
+        PrintStatus(path);
+      } else {
+        PrintError("Can not write " + path + ": " + std::strerror(errno));
+        all = false;
+      }
+    }
+    if (!keep_nmea) std::remove(nmea.c_str());
+  }
+  return all;
+}
 
 void AddCommon(CLI::App* sub, LoggerOptions& o) {
   sub->add_option("--port", o.port, kPortHelp);
@@ -126,10 +168,10 @@ int DownloadTracks(DeviceSession& s, const LoggerOptions& o) {
   s.WaitWorker(CDeviceEngine::kSlotTrackDownload, std::ref(progress));
   const TrackDownloadSummary summary = e.track_download_summary();
   s.observer().EndBar();
-  for (const std::string& f : summary.files) PrintStatus(f);
+  const bool exported = WriteFormats(summary.files, FormatsAsked(o.formats));
   s.SetFinished(std::to_string(summary.files.size()) + " of " + std::to_string(progress.tracks()) +
                 " tracks written");
-  if (summary.file_failed) return kExitCannotWrite;
+  if (summary.file_failed || !exported) return kExitCannotWrite;
   if (summary.lost > 0 || summary.unfinished > 0) return kExitDeviceFailed;
   return kExitOk;
 }
@@ -203,7 +245,7 @@ int ConvertLog(const LoggerOptions& o) {
       std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
       [&](std::string_view line) { text.append(line); },
       [](const std::string& line) { PrintStatus(line); });
-  if (!WriteWholeFile(o.out, text)) {
+  if (!WriteTrackAs(text, TrackName(o.out), *TrackFormatNamed(o.to), o.out)) {
     PrintError(o.out + ": " + std::strerror(errno));
     return kExitCannotWrite;
   }
@@ -236,6 +278,10 @@ void AddLoggerCommands(CLI::App& app, int& exit_status) {
   AddDecimals(download, "--track", &o->tracks,
               "track index as 'tracks' lists it (repeatable; all valid tracks by default)",
               DecimalRange(0, 65535));
+  download
+      ->add_option("--format", o->formats,
+                   "write the tracks as nmea, gpx or kml files (repeatable; nmea alone by default)")
+      ->check(CLI::IsMember({"nmea", "gpx", "kml"}));
   OnDevice(download, o, exit_status, DownloadTracks);
 
   CLI::App* erase = app.add_subcommand("erase-log", "erase the log and wait for the end");
@@ -295,7 +341,9 @@ void AddLoggerCommands(CLI::App& app, int& exit_status) {
   convert
       ->add_option("IN", o->in, "raw log records: the bytes of one track as the logger holds them")
       ->required();
-  convert->add_option("OUT", o->out, "NMEA file to write")->required();
+  convert->add_option("--to", o->to, "format of the file written: nmea (default), gpx or kml")
+      ->check(CLI::IsMember({"nmea", "gpx", "kml"}));
+  convert->add_option("OUT", o->out, "file to write")->required();
   convert->callback([o, &exit_status] { exit_status = ConvertLog(*o); });
 }
 
