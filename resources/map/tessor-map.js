@@ -42,8 +42,20 @@ function GLatLngBounds(southWest, northEast, center) {
 }
 GLatLngBounds.prototype.getSouthWest = function () { return this._sw; };
 GLatLngBounds.prototype.getNorthEast = function () { return this._ne; };
-// The centre of the visible map, so a marker put there sits on the map's centre.
-GLatLngBounds.prototype.getCenter = function () { return this._center; };
+// The centre of the visible map, so a marker put there sits on the map's centre;
+// the middle of the corners for bounds made from points.
+GLatLngBounds.prototype.getCenter = function () {
+  if (this._center) return this._center;
+  return new GLatLng((this._sw.lat() + this._ne.lat()) / 2, (this._sw.lng() + this._ne.lng()) / 2);
+};
+GLatLngBounds.prototype.extend = function (latlng) {
+  this._sw = new GLatLng(Math.min(this._sw.lat(), latlng.lat()), Math.min(this._sw.lng(), latlng.lng()));
+  this._ne = new GLatLng(Math.max(this._ne.lat(), latlng.lat()), Math.max(this._ne.lng(), latlng.lng()));
+  this._center = undefined;
+};
+GLatLngBounds.prototype._leaflet = function () {
+  return L.latLngBounds(this._sw._leaflet(), this._ne._leaflet());
+};
 
 function GSize(width, height) {
   this.width = width;
@@ -116,6 +128,10 @@ GMap2.prototype.getBounds = function () {
   return new GLatLngBounds(GLatLng._from(b.getSouthWest()), GLatLng._from(b.getNorthEast()),
                            this.getCenter());
 };
+// The closest zoom that shows the whole of the bounds, at most street level.
+GMap2.prototype.getBoundsZoomLevel = function (bounds) {
+  return Math.min(this._map.getBoundsZoom(bounds._leaflet()), 17);
+};
 GMap2.prototype.addOverlay = function (overlay) { overlay._addTo(this); };
 GMap2.prototype.removeOverlay = function (overlay) { overlay._layer.remove(); };
 GMap2.prototype.closeInfoWindow = function () { this._map.closePopup(); };
@@ -138,9 +154,21 @@ function GPolygon(points, strokeColor, strokeWeight, strokeOpacity, fillColor, f
 }
 GPolygon.prototype._addTo = function (map) { this._layer.addTo(map._map); };
 
+function GPolyline(points, color, weight, opacity) {
+  this._layer = L.polyline(points.map(function (p) { return p._leaflet(); }), {
+    color: color,
+    weight: weight,
+    opacity: opacity
+  });
+}
+GPolyline.prototype._addTo = function (map) { this._layer.addTo(map._map); };
+GPolyline.prototype.getVertexCount = function () { return this._layer.getLatLngs().length; };
+GPolyline.prototype.getVertex = function (i) { return GLatLng._from(this._layer.getLatLngs()[i]); };
+
 function GMarker(point, options) {
   var opts = options || {};
   var settings = { draggable: !!opts.draggable };
+  if (opts.title) settings.title = opts.title;
   if (opts.icon) settings.icon = opts.icon._leaflet();
   this._layer = L.marker(point._leaflet(), settings);
 }

@@ -12,6 +12,7 @@
 #include "database/message_seam.h"
 #include "database/mveld_file_process.h"
 #include "database/number_text.h"
+#include "logger/track_map_page.h"
 #include "poi/map_page.h"
 #include "poi/poi_file.h"
 #include "poi/poi_rules.h"
@@ -123,6 +124,23 @@ int RunMapPage(const MapPageArgs& args) {
   return kExitCannotWrite;
 }
 
+int RunMapTrack(const std::string& input, const std::string& output) {
+  switch (WriteTrackFileMap(input, output, DefaultMapAddresses())) {
+    case TrackMapResult::kWritten:
+      return kExitOk;
+    case TrackMapResult::kUnreadable:
+      PrintError(input + ": " + std::strerror(errno));
+      return kExitBadInput;
+    case TrackMapResult::kNoPoints:
+      PrintError(input + ": no track points");
+      return kExitBadInput;
+    case TrackMapResult::kNotWritten:
+      break;
+  }
+  PrintError("cannot write " + output + ": " + std::strerror(errno));
+  return kExitCannotWrite;
+}
+
 int RunExportBinary(const std::string& input, const std::string& output) {
   CBinaryFileProcess exporter;
   exporter.set_output_path(output);
@@ -162,6 +180,14 @@ void AddPoiCommands(CLI::App& app, int& exit_status) {
       ->required();
   map->add_option("output", page->output, "HTML file to write")->required();
   map->callback([page, &exit_status] { exit_status = RunMapPage(*page); });
+
+  auto track = std::make_shared<std::pair<std::string, std::string>>();
+  CLI::App* track_map = app.add_subcommand(
+      "map-track", "Write a map page that draws a track with start and end markers");
+  track_map->add_option("input", track->first, "track file: NMEA or GPX")->required();
+  track_map->add_option("output", track->second, "HTML file to write")->required();
+  track_map->callback(
+      [track, &exit_status] { exit_status = RunMapTrack(track->first, track->second); });
 }
 
 void AddConverterCommands(CLI::App& app, int& exit_status) {
