@@ -112,6 +112,16 @@ void WriteRecordLine(QSettings& store, bool on) {
   store.sync();
 }
 
+uint8_t ReadTrackExports(const QSettings& store) {
+  return ReadByte(store, "Track Exports", 0) & (kTrackExportGpx | kTrackExportKml);
+}
+
+void WriteTrackExports(QSettings& store, uint8_t formats) {
+  if (!store.isWritable()) return;
+  store.setValue("Track Exports", OneByte(formats));
+  store.sync();
+}
+
 QByteArray ReadWindowGeometry(const QSettings& store) {
   const QVariant value = store.value("Window Geometry");
   return value.typeId() == QMetaType::QByteArray ? value.toByteArray() : QByteArray();

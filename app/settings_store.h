@@ -54,6 +54,14 @@ void WriteShowAllPages(QSettings& store, bool show);
 bool ReadRecordLine(const QSettings& store);
 void WriteRecordLine(QSettings& store, bool on);
 
+// The formats each track download also writes beside its NMEA files, as
+// bits: none unless chosen. Written at once when the user changes them, in
+// the one-byte form.
+inline constexpr uint8_t kTrackExportGpx = 1;
+inline constexpr uint8_t kTrackExportKml = 2;
+uint8_t ReadTrackExports(const QSettings& store);
+void WriteTrackExports(QSettings& store, uint8_t formats);
+
 // The main window's size and position as the toolkit saves them; empty when
 // none was kept. Written when the window goes.
 QByteArray ReadWindowGeometry(const QSettings& store);

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -39,6 +40,8 @@ CDlgFileConversion::CDlgFileConversion(CDataDownloader& main, QWidget* parent)
   connect(photo_, &QPushButton::clicked, this, &CDlgFileConversion::PhotoToolClicked);
 }
 
+CDlgFileConversion::~CDlgFileConversion() = default;
+
 void CDlgFileConversion::BuildControls() {
   auto* logs = new QGroupBox("Log Data", this);
   log_list_ = Named(new QListWidget(logs), "1022");
@@ -48,6 +51,7 @@ void CDlgFileConversion::BuildControls() {
   nmea_list_ = Named(new QListWidget(files), "1023");
   nmea_list_->setSelectionMode(QAbstractItemView::NoSelection);
   (new QVBoxLayout(files))->addWidget(nmea_list_);
+  BuildExportControls(files);
   start_ = Named(new QPushButton(">", this), "1002");
   auto* lists = new QHBoxLayout;
   lists->addWidget(logs, 1);

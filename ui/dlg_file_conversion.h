@@ -3,6 +3,8 @@
 #include <QElapsedTimer>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,7 +13,9 @@ class QLabel;
 class QListWidget;
 class QProgressBar;
 class QPushButton;
+class QCheckBox;
 class QSettings;
+class QTemporaryDir;
 class QTimer;
 
 namespace tessor {
@@ -20,8 +24,9 @@ class CDataDownloader;
 class CDeviceEngine;
 
 // The file conversion page ("Data Log Download"): the logger's tracks, the
-// download of the chosen ones into NMEA files with its progress, the list of
-// finished files and the hand-off to the photo-matching tool.
+// download of the chosen ones into NMEA files (and, when chosen, GPX and KML
+// files beside them) with its progress, the list of finished files with each
+// track on the map, and the hand-off to the photo-matching tool.
 class CDlgFileConversion : public QWidget {
   Q_OBJECT
 
@@ -34,7 +39,11 @@ class CDlgFileConversion : public QWidget {
   // The status line after a download the user stopped.
   static constexpr const char* kCancelledLine = "Track download cancelled.";
 
+  // The file list's action that draws a downloaded track on the map.
+  static constexpr const char* kShowOnMap = "Show on map";
+
   explicit CDlgFileConversion(CDataDownloader& main, QWidget* parent = nullptr);
+  ~CDlgFileConversion() override;
 
   void StartClicked();
   void PhotoToolClicked();
@@ -51,6 +60,12 @@ class CDlgFileConversion : public QWidget {
   void CancelJob();
   bool CanCancel() const { return true; }
 
+  // Writes the map page of the listed file in the row and opens it; a message
+  // says why when the track has no point or the page cannot be written.
+  void ShowOnMap(int row);
+  // Opens a written map page; the system's browser unless replaced.
+  void SetMapOpener(std::function<void(const QString&)> opener) { open_map_ = std::move(opener); }
+
   QListWidget* log_list() const { return log_list_; }
   QPushButton* start_button() const { return start_; }
   QListWidget* nmea_list() const { return nmea_list_; }
@@ -61,6 +76,8 @@ class CDlgFileConversion : public QWidget {
   QLabel* elapsed() const { return elapsed_; }
   QLabel* rate() const { return rate_; }
   QPushButton* photo_button() const { return photo_; }
+  QCheckBox* gpx_export() const { return gpx_; }
+  QCheckBox* kml_export() const { return kml_; }
   bool timer_active() const;
   uint32_t selection_total() const { return total_; }
 
@@ -82,6 +99,11 @@ class CDlgFileConversion : public QWidget {
   };
 
   void BuildControls();
+  void BuildExportControls(QWidget* files);
+  void ExportChoiceChanged();
+  void ListFile(const QString& name, const std::string& path);
+  bool ExportTrack(const std::string& nmea_path);
+  void FileListMenu(const QPoint& at);
   void PageShown();
   void FillLogList();
   void SetControlsEnabled(bool start, bool photo, bool list);
@@ -110,6 +132,9 @@ class CDlgFileConversion : public QWidget {
   uint32_t total_ = 0;
   bool job_running_ = false;
   bool cancel_asked_ = false;
+  bool export_failed_ = false;
+  std::unique_ptr<QTemporaryDir> map_folder_;
+  std::function<void(const QString&)> open_map_;
   std::vector<std::pair<QWidget*, bool>> connection_state_;
 
   QListWidget* log_list_ = nullptr;
@@ -122,6 +147,8 @@ class CDlgFileConversion : public QWidget {
   QLabel* elapsed_ = nullptr;
   QLabel* rate_ = nullptr;
   QPushButton* photo_ = nullptr;
+  QCheckBox* gpx_ = nullptr;
+  QCheckBox* kml_ = nullptr;
 };
 
 }  // namespace tessor

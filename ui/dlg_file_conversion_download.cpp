@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <climits>
+#include <map>
 #include <set>
 
 #include "app/shell.h"
@@ -116,6 +117,7 @@ void CDlgFileConversion::StartClicked() {
   timer_->start(kTimerMs);
   job_running_ = true;
   cancel_asked_ = false;
+  export_failed_ = false;
   emit jobProgress(kJobName, 0, total_);
 }
 
@@ -146,11 +148,14 @@ QString CDlgFileConversion::FileName(const Pick& pick) const {
 // listed as skipped once the download has gone past it.
 void CDlgFileConversion::ListFinishedFiles(bool over) {
   std::set<QString> written;
+  std::map<QString, std::string> paths;
   std::vector<bool> marked(picks_.size());
   // The files before the marks: a track is unmarked only after its file is listed.
   for (const std::string& path : engine().track_download_summary().files) {
     const size_t slash = path.rfind('/');
-    written.insert(ToWide(slash == std::string::npos ? path : path.substr(slash + 1)));
+    const QString name = ToWide(slash == std::string::npos ? path : path.substr(slash + 1));
+    written.insert(name);
+    paths[name] = path;
   }
   const std::vector<TrackHeaderRecord> headers = engine().track_table().headers;
   for (size_t i = 0; i < picks_.size(); ++i) {
@@ -165,7 +170,7 @@ void CDlgFileConversion::ListFinishedFiles(bool over) {
     }
     const bool file = written.count(name) > 0;
     if (file && !marked[next_pick_]) {
-      nmea_list_->addItem(name);
+      ListFile(name, paths[name]);
     } else if (file) {
       if (!later) break;
       nmea_list_->addItem(name + kSkippedMark);
@@ -203,7 +208,7 @@ void CDlgFileConversion::FinishDownload(bool connected) {
     EndJob(false);
     return;
   }
-  EndJob(AllTracksWritten());
+  EndJob(AllTracksWritten() && !export_failed_);
   SetControlsEnabled(TrackCount() > 0, true, true);
   const float seconds = static_cast<float>(started_.elapsed()) / 1000.0f;
   elapsed_->setText(QString::asprintf("%8f", static_cast<double>(seconds)));

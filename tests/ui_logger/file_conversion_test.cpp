@@ -7,8 +7,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
 
+#include "app/settings_store.h"
 #include "app/shell.h"
+#include "database/number_text.h"
+#include "logger/track_export.h"
+#include "logger/track_points.h"
 #include "logger_rig.h"
 #include "logger_tests.h"
 #include "ui/dlg_config.h"
@@ -265,6 +270,93 @@ void FileConversionTest::EmptyTrackStaysAtZeroPercent() {
   QCOMPARE(p.percent()->text(), QString("00%"));
   QCOMPARE(p.received()->text(), QString("00000000"));
   QVERIFY(rig.messages.empty());
+}
+
+}  // namespace tessor::test
+
+namespace tessor::test {
+
+// The GPX and KML choice is kept at once and read by the next page built;
+// the chosen copies lie beside each NMEA file, and a copy that cannot be
+// written is said and fails the job without touching the NMEA file.
+void FileConversionTest::ExportChoiceWritesCopiesAndIsRemembered() {
+  const devsim::TrackSource track = GeneratedTrack(70314, 2, 30);
+  UiRig rig;
+  const QString folder = rig.dir.filePath("nmea");
+  CDlgFileConversion* page = ConnectedTo(rig, track, folder);
+  if (page == nullptr) return;
+  CDlgFileConversion& p = *page;
+  QVERIFY(!p.gpx_export()->isChecked());
+  QVERIFY(!p.kml_export()->isChecked());
+  p.gpx_export()->setChecked(true);
+  QCOMPARE(ReadTrackExports(rig.store()), uint8_t{kTrackExportGpx});
+  p.kml_export()->setChecked(true);
+  QCOMPARE(ReadTrackExports(rig.store()), uint8_t{kTrackExportGpx | kTrackExportKml});
+  CDlgFileConversion next(*rig.window);
+  QVERIFY(next.gpx_export()->isChecked() && next.kml_export()->isChecked());
+
+  QSignalSpy ended(&p, &CDlgFileConversion::jobEnded);
+  StartFirst(p);
+  QTRY_VERIFY_WITH_TIMEOUT(!p.timer_active(), kDeviceWaitMs);
+  QCOMPARE(Items(p.nmea_list()), QStringList({"00000_70314.nmea"}));
+  QCOMPARE(QDir(folder).entryList(QDir::Files),
+           QStringList({"00000_70314.gpx", "00000_70314.kml", "00000_70314.nmea"}));
+  const std::vector<TrackPoint> points = ReadNmeaTrack(ReferenceNmea(track));
+  QCOMPARE(Read(QDir(folder).filePath("00000_70314.gpx")),
+           QByteArray::fromStdString(GpxDocument("00000_70314", points)));
+  QCOMPARE(Read(QDir(folder).filePath("00000_70314.kml")),
+           QByteArray::fromStdString(KmlDocument("00000_70314", points)));
+  QCOMPARE(ended.size(), 1);
+  QCOMPARE(ended[0][1].toBool(), true);
+
+  // The KML copy's name taken by a folder: said, and the download is no success.
+  p.gpx_export()->setChecked(false);
+  QVERIFY(QFile::remove(QDir(folder).filePath("00000_70314.kml")));
+  QVERIFY(QDir(folder).mkdir("00000_70314.kml"));
+  StartFirst(p);
+  QTRY_VERIFY_WITH_TIMEOUT(!p.timer_active(), kDeviceWaitMs);
+  QCOMPARE(Items(p.nmea_list()), QStringList({"00000_70314.nmea"}));
+  QCOMPARE(ended.size(), 2);
+  QCOMPARE(ended[1][1].toBool(), false);
+  const QStringList status = Items(rig.page().status_list());
+  QVERIFY2(status.contains("Can not write " + QDir(folder).filePath("00000_70314.kml") +
+                           ": Is a directory"),
+           qPrintable(status.join("\n")));
+}
+
+// "Show on map" writes the listed track's page and opens it; a track file
+// gone since the download is said instead.
+void FileConversionTest::ShowOnMapOpensThePageOfTheListedTrack() {
+  const devsim::TrackSource track = GeneratedTrack(70314, 1, 25);
+  UiRig rig;
+  const QString folder = rig.dir.filePath("nmea");
+  CDlgFileConversion* page = ConnectedTo(rig, track, folder);
+  if (page == nullptr) return;
+  CDlgFileConversion& p = *page;
+  QStringList opened;
+  p.SetMapOpener([&](const QString& path) { opened << path; });
+  StartFirst(p);
+  QTRY_VERIFY_WITH_TIMEOUT(!p.timer_active(), kDeviceWaitMs);
+  QCOMPARE(p.nmea_list()->count(), 1);
+  p.ShowOnMap(0);
+  QCOMPARE(opened.size(), 1);
+  const QByteArray html = Read(opened[0]);
+  const std::vector<TrackPoint> points = ReadNmeaTrack(ReferenceNmea(track));
+  QVERIFY(!points.empty());
+  for (const TrackPoint* point : {&points.front(), &points.back()}) {
+    const QByteArray pair =
+        QByteArray::fromStdString(FormatNumbers("[%.9f, %.9f]", point->latitude, point->longitude));
+    QVERIFY2(html.contains(pair), pair.constData());
+  }
+  QVERIFY(html.contains("tessor-map.js"));
+  QVERIFY(rig.messages.empty());
+
+  QVERIFY(QFile::remove(QDir(folder).filePath("00000_70314.nmea")));
+  p.ShowOnMap(0);
+  QCOMPARE(opened.size(), 1);
+  QCOMPARE(rig.messages.size(), size_t{1});
+  QVERIFY2(rig.messages[0].text.endsWith("00000_70314.nmea: No such file or directory"),
+           qPrintable(rig.messages[0].text));
 }
 
 }  // namespace tessor::test

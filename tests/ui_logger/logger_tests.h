@@ -34,6 +34,8 @@ class FileConversionTest : public QObject {
   void DisconnectEmptiesTheFileListAndStopsTheTimer();
   void HandOffFailureShowsTheSystemsReasonAndDownloads();
   void EmptyTrackStaysAtZeroPercent();
+  void ExportChoiceWritesCopiesAndIsRemembered();
+  void ShowOnMapOpensThePageOfTheListedTrack();
 };
 
 class ShowAllPagesTest : public QObject {
