@@ -1,48 +1,30 @@
 // Loads the generated map page in Qt WebEngine, offscreen and without network
 // (the tiles fail to load; the page must work regardless).
 
-#include <QApplication>
 #include <QDir>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <QUrl>
-#include <QWebEnginePage>
-#include <QWebEngineView>
-#include <QtTest>
 
 #include "poi/map_page.h"
-#include "tests/support/web_eval.h"
+#include "tests/map/browser_page_test.h"
 
 namespace {
 
 constexpr double kPoiLat = 43.66883844, kPoiLon = -79.37965121;
 constexpr double kMinLat = 43.581, kMinLon = -79.639, kMaxLat = 43.855, kMaxLon = -79.115;
 
-// How long the page may take to load or to follow an event on a loaded machine.
-constexpr int kPageWaitMs = 90000;
-
 using tessor::test::Eval;
+using tessor::test::kPageWaitMs;
 
 }  // namespace
 
-class MapPageBrowserTest : public QObject {
+class MapPageBrowserTest : public tessor::test::BrowserPageTest {
   Q_OBJECT
 
  private:
-  QTemporaryDir dir_;
-  QWebEngineView* view_ = nullptr;
-
-  QWebEnginePage* page() { return view_->page(); }
-  double Number(const QString& script) { return Eval(page(), script).toDouble(); }
-
   void Open(const tessor::MapAddresses& addresses) {
     const std::string path = QDir(dir_.path()).filePath("POI.html").toStdString();
     QVERIFY(tessor::WriteMapPage(path, {kPoiLat, kPoiLon}, {kMinLat, kMinLon}, {kMaxLat, kMaxLon},
                                  addresses));
-    QSignalSpy loaded(view_, &QWebEngineView::loadFinished);
-    view_->load(QUrl::fromLocalFile(QString::fromStdString(path)));
-    QVERIFY(loaded.wait(kPageWaitMs));
+    Load(path);
   }
 
   void OpenWorkingPage() {
@@ -51,18 +33,6 @@ class MapPageBrowserTest : public QObject {
   }
 
  private slots:
-  void init() {
-    QVERIFY(dir_.isValid());
-    view_ = new QWebEngineView;
-    view_->resize(700, 500);
-    view_->show();
-  }
-
-  void cleanup() {
-    delete view_;
-    view_ = nullptr;
-  }
-
   void fieldsHoldThePoiWithSixDecimals() {
     OpenWorkingPage();
     QCOMPARE(Eval(page(), "Text1.value").toString(), QString("43.668838"));
@@ -126,21 +96,12 @@ class MapPageBrowserTest : public QObject {
 
   void failingMapScriptShowsTheLoadFailure() {
     Open(tessor::MapAddressesIn(QDir(dir_.path()).filePath("no-such-folder").toStdString()));
-    QTRY_VERIFY_WITH_TIMEOUT(Eval(page(),
-                                  "document.body !== null && document.body.innerText.indexOf("
-                                  "'Can not load Google Map, please check the internet!!') >= 0")
-                                 .toBool(),
-                             kPageWaitMs);
+    ExpectLoadFailureShown();
   }
 };
 
 int main(int argc, char** argv) {
-  // CI runs as root, where Chromium's sandbox cannot start; there is no display.
-  qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-  if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  MapPageBrowserTest test;
-  return QTest::qExec(&test, argc, argv);
+  return tessor::test::RunBrowserTest<MapPageBrowserTest>(argc, argv);
 }
 
 #include "map_page_browser_test.moc"

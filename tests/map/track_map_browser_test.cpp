@@ -1,19 +1,12 @@
 // Loads the track map page in Qt WebEngine, offscreen and without network
 // (the tiles fail to load; the track and its markers are drawn regardless).
 
-#include <QApplication>
 #include <QDir>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QUrl>
-#include <QWebEnginePage>
-#include <QWebEngineView>
-#include <QtTest>
 #include <vector>
 
 #include "logger/track_map_page.h"
+#include "tests/map/browser_page_test.h"
 #include "tests/support/comma_locale.h"
-#include "tests/support/web_eval.h"
 
 namespace {
 
@@ -22,22 +15,15 @@ const std::vector<tessor::MapPosition> kTrack = {
     {-33.4489001, -70.6693012}, {-33.4501234, -70.6650001}, {-33.4552222, -70.6611111},
     {-33.4599999, -70.6700004}, {-33.4530303, -70.6755555}, {-33.4491111, -70.6720202}};
 
-constexpr int kPageWaitMs = 90000;
-
 using tessor::test::Eval;
+using tessor::test::kPageWaitMs;
 
 }  // namespace
 
-class TrackMapBrowserTest : public QObject {
+class TrackMapBrowserTest : public tessor::test::BrowserPageTest {
   Q_OBJECT
 
  private:
-  QTemporaryDir dir_;
-  QWebEngineView* view_ = nullptr;
-
-  QWebEnginePage* page() { return view_->page(); }
-  double Number(const QString& script) { return Eval(page(), script).toDouble(); }
-
   void Open(const tessor::MapAddresses& addresses) {
     const std::string path = QDir(dir_.path()).filePath("track.html").toStdString();
     {
@@ -46,24 +32,10 @@ class TrackMapBrowserTest : public QObject {
       QVERIFY2(comma.active(), comma.why_not());
       QVERIFY(tessor::WriteTrackMapPage(path, "Ride <1>", kTrack, addresses));
     }
-    QSignalSpy loaded(view_, &QWebEngineView::loadFinished);
-    view_->load(QUrl::fromLocalFile(QString::fromStdString(path)));
-    QVERIFY(loaded.wait(kPageWaitMs));
+    Load(path);
   }
 
  private slots:
-  void init() {
-    QVERIFY(dir_.isValid());
-    view_ = new QWebEngineView;
-    view_->resize(700, 500);
-    view_->show();
-  }
-
-  void cleanup() {
-    delete view_;
-    view_ = nullptr;
-  }
-
   void lineThroughEveryPointWithStartAndEndMarkers() {
     Open(tessor::MapAddressesIn(TESSOR_MAP_SOURCE_DIR));
     QTRY_VERIFY_WITH_TIMEOUT(
@@ -104,21 +76,12 @@ class TrackMapBrowserTest : public QObject {
 
   void failingMapScriptShowsTheLoadFailure() {
     Open(tessor::MapAddressesIn(QDir(dir_.path()).filePath("no-such-folder").toStdString()));
-    QTRY_VERIFY_WITH_TIMEOUT(Eval(page(),
-                                  "document.body !== null && document.body.innerText.indexOf("
-                                  "'Can not load Google Map, please check the internet!!') >= 0")
-                                 .toBool(),
-                             kPageWaitMs);
+    ExpectLoadFailureShown();
   }
 };
 
 int main(int argc, char** argv) {
-  // CI runs as root, where Chromium's sandbox cannot start; there is no display.
-  qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-  if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  TrackMapBrowserTest test;
-  return QTest::qExec(&test, argc, argv);
+  return tessor::test::RunBrowserTest<TrackMapBrowserTest>(argc, argv);
 }
 
 #include "track_map_browser_test.moc"
