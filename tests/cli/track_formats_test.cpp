@@ -101,6 +101,8 @@ TEST_F(TessorctlTrackFormats, UnwritableCopyExits74WithoutItsLine) {
   EXPECT_EQ(r.out.find(out + "/"), std::string::npos) << "a file listed as written:\n" << r.out;
   EXPECT_NE(r.err.find(base + ".gpx: Is a directory"), std::string::npos) << r.err;
   EXPECT_TRUE(std::filesystem::is_directory(base + ".gpx"));
+  // The downloaded track is not thrown away with its failed copy.
+  EXPECT_TRUE(std::filesystem::is_regular_file(base + ".nmea"));
 }
 
 TEST_F(TessorctlTrackFormats, ConvertLogWritesTheFormatAsked) {

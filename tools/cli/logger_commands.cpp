@@ -58,23 +58,26 @@ std::vector<TrackFormat> FormatsAsked(const std::vector<std::string>& names) {
 }
 
 // Writes each downloaded track in the formats asked for, beside its NMEA file,
-// which stays only when NMEA is among them. Prints each file written; false
-// when one could not be written.
+// which stays only when NMEA is among them or a copy of its track failed (the
+// track's data is not thrown away then, but the file is not listed). Prints
+// each file written; false when one could not be written.
 bool WriteFormats(const std::vector<std::string>& nmea_files,
                   const std::vector<TrackFormat>& formats) {
   bool all = true;
   const bool keep_nmea = formats.front() == TrackFormat::kNmea;
   for (const std::string& nmea : nmea_files) {
+    bool copied = true;
     for (const TrackFormat f : formats) {
       const std::string path = f == TrackFormat::kNmea ? nmea : ExportPath(nmea, f);
       if (f == TrackFormat::kNmea || ExportTrackFile(nmea, f)) {
         PrintStatus(path);
       } else {
         PrintError("Can not write " + path + ": " + std::strerror(errno));
-        all = false;
+        copied = false;
       }
     }
-    if (!keep_nmea) std::remove(nmea.c_str());
+    if (!keep_nmea && copied) std::remove(nmea.c_str());
+    all = all && copied;
   }
   return all;
 }
@@ -343,7 +346,7 @@ void AddLoggerCommands(CLI::App& app, int& exit_status) {
       ->required();
   convert->add_option("--to", o->to, "format of the file written: nmea (default), gpx or kml")
       ->check(CLI::IsMember({"nmea", "gpx", "kml"}));
-  convert->add_option("OUT", o->out, "file to write")->required();
+  convert->add_option("OUT", o->out, "NMEA file to write (GPX or KML with --to)")->required();
   convert->callback([o, &exit_status] { exit_status = ConvertLog(*o); });
 }
 
