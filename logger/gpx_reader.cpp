@@ -62,8 +62,8 @@ void ReadTime(std::string_view text, TrackPoint* p) {
   const int year = Digits(text, 0, 4), month = Digits(text, 5, 2), day = Digits(text, 8, 2);
   const int hour = Digits(text, 11, 2), minute = Digits(text, 14, 2), second = Digits(text, 17, 2);
   if (year <= 0 || month < 0 || day < 0 || hour < 0 || minute < 0 || second < 0) return;
-  *p = TrackPoint{year,   month,       day,          hour,        minute,
-                  second, p->latitude, p->longitude, p->altitude, p->speed_kmh};
+  p->year = year, p->month = month, p->day = day;
+  p->hour = hour, p->minute = minute, p->second = second;
 }
 
 std::optional<TrackPoint> Point(std::string_view tag, std::string_view body) {
