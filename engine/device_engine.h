@@ -211,6 +211,12 @@ class CDeviceEngine {
   // Marks every valid track.
   void SelectAllTracks();
   TrackDownloadSummary track_download_summary() const;
+  // Whether the next track download goes on from the notes an unfinished one
+  // left in the folder: whole tracks are not asked for again, a stopped one
+  // goes on after its kept records.
+  void SetTrackResume(bool resume) { track_resume_ = resume; }
+  // Where track `index` of that date is written.
+  std::string TrackFilePath(int index, uint32_t date) const;
   uint32_t track_bytes_received() const { return transfer.overall_received.load(); }
   DeviceSummary device_summary() const;
   // The image the last upload sends, and its size once read.
@@ -342,11 +348,17 @@ class CDeviceEngine {
   void TrackDownloadThread();
   enum class TrackOutcome { kComplete, kGivenUp, kStopped };
   TrackOutcome DownloadTrackBytes(uint32_t start_address, uint32_t total, uint32_t record_size);
-  TrackOutcome DownloadTrack(int index, const TrackHeaderRecord& h, uint32_t record_size);
+  TrackOutcome DownloadTrack(int index, const TrackHeaderRecord& h, uint32_t record_size,
+                             std::vector<uint8_t> kept);
+  bool DownloadOneTrack(int index, const TrackHeaderRecord& h, int* retries, uint32_t* record_size);
+  void KeepTrackNote(const TrackHeaderRecord& h, TrackOutcome outcome, bool kept);
+  void EndTrack(int index, TrackEnd end);
+  void RemoveRunNotes(const std::vector<TrackHeaderRecord>& headers);
   bool NextRequest(uint32_t start_address, uint32_t total, uint32_t record_size);
-  bool OpenTrackFile(int index, uint32_t header_value);
+  bool OpenTrackFile(const std::string& path);
   // Keeps or removes the part file; true when the file is in place under its name.
   bool FinishTrackFile(bool keep, bool list = true);
+  bool ReadBackTrackFile();
   bool RereadHeader(int index, int* retries, bool* skip);
   void ReportTrackLost(int index);
   void FillMissing(uint32_t total);
@@ -411,6 +423,13 @@ class CDeviceEngine {
   std::atomic<int> tracks_unfinished_{0};
   std::atomic<bool> track_file_failed_{false};
   std::vector<std::string> files_written_;  // guarded by headers_mutex_
+  std::vector<TrackResult> track_ends_;     // guarded by headers_mutex_
+  std::atomic<bool> track_resume_{false};
+  // The track being downloaded, on the download thread: its records so far,
+  // and the size and check value of what went into its file.
+  std::vector<uint8_t> track_records_;
+  uint64_t track_file_size_ = 0;
+  uint64_t track_file_check_ = 0;
   mutable std::mutex image_mutex_;
   std::string image_path_;  // guarded by image_mutex_
   std::atomic<uint32_t> image_size_{0};

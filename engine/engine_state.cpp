@@ -18,6 +18,7 @@ TrackTable CDeviceEngine::track_table() const {
 void CDeviceEngine::SelectTracks(const std::vector<int>& indices) {
   std::lock_guard<std::mutex> lock(headers_mutex_);
   files_written_.clear();
+  track_ends_.clear();
   // A track skipped in an earlier download keeps its mark: only this choice counts.
   for (TrackHeaderRecord& h : track_headers_) h.selected = 0;
   for (const int i : indices) {
@@ -29,6 +30,7 @@ void CDeviceEngine::SelectTracks(const std::vector<int>& indices) {
 void CDeviceEngine::SelectAllTracks() {
   std::lock_guard<std::mutex> lock(headers_mutex_);
   files_written_.clear();
+  track_ends_.clear();
   for (TrackHeaderRecord& h : track_headers_) h.selected = h.valid != 0 ? 1 : 0;
 }
 
@@ -39,7 +41,27 @@ TrackDownloadSummary CDeviceEngine::track_download_summary() const {
   summary.file_failed = track_file_failed_.load();
   std::lock_guard<std::mutex> lock(headers_mutex_);
   summary.files = files_written_;
+  summary.tracks = track_ends_;
   return summary;
+}
+
+const char* TrackEndText(TrackEnd end) {
+  switch (end) {
+    case TrackEnd::kWritten:
+    case TrackEnd::kAlreadyWritten:
+      return "";
+    case TrackEnd::kLost:
+      return "part of it never came";
+    case TrackEnd::kRefused:
+      return "the logger refused it";
+    case TrackEnd::kStopped:
+      return "the download stopped before its end";
+    case TrackEnd::kFileFailed:
+      return "its file was not written whole";
+    case TrackEnd::kNotReached:
+      break;
+  }
+  return "the download never reached it";
 }
 
 DeviceSummary CDeviceEngine::device_summary() const {

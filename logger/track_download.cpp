@@ -13,6 +13,7 @@
 #include "engine/string_table.h"
 #include "engine/timing.h"
 #include "logger/nmea_conversion.h"
+#include "logger/track_resume.h"
 
 namespace tessor {
 
@@ -35,13 +36,18 @@ void CDeviceEngine::TrackDownloadThread() {
   DownloadTracks();
 }
 
+std::string CDeviceEngine::TrackFilePath(int index, uint32_t date) const {
+  const std::string name = TrackFileName(index, date);
+  return output_folder.empty() ? name : output_folder + "/" + name;
+}
+
 // The file is written under a temporary name and renamed when the track is
 // done, so a stopped download never leaves half a file under the final name.
-bool CDeviceEngine::OpenTrackFile(int index, uint32_t header_value) {
+bool CDeviceEngine::OpenTrackFile(const std::string& path) {
   CloseTrackFile();
-  char name[64];
-  std::snprintf(name, sizeof name, "%05d_%ld.nmea", index, static_cast<long>(header_value));
-  track_file_path = output_folder.empty() ? name : output_folder + "/" + name;
+  track_file_path = path;
+  track_file_size_ = 0;
+  track_file_check_ = kFnvOffset;
   // A part name of this download's own: a user's file is never overwritten.
   const int fd = CreatePartFile(track_file_path, &track_part_path_);
   if (fd >= 0) {
@@ -55,8 +61,8 @@ bool CDeviceEngine::OpenTrackFile(int index, uint32_t header_value) {
   return false;
 }
 
-// A listed file holds the track's data; a refused track's empty file stays
-// on disk but is not listed as written.
+// A listed file holds the track's data, read back as it was written; a
+// refused track's empty file stays on disk but is not listed as written.
 bool CDeviceEngine::FinishTrackFile(bool keep, bool list) {
   // A write that failed on the way (a full disk) leaves the stream's error set.
   const bool written =
@@ -64,6 +70,7 @@ bool CDeviceEngine::FinishTrackFile(bool keep, bool list) {
   CloseTrackFile();
   const std::string& part = track_part_path_;
   if (keep && written && std::rename(part.c_str(), track_file_path.c_str()) == 0) {
+    if (list && !ReadBackTrackFile()) return false;
     std::lock_guard<std::mutex> lock(headers_mutex_);
     if (list) files_written_.push_back(track_file_path);
     return true;
@@ -73,6 +80,15 @@ bool CDeviceEngine::FinishTrackFile(bool keep, bool list) {
     ReportStatusText("Can not write " + track_file_path + ": " + std::strerror(errno));
   }
   std::remove(part.c_str());
+  return false;
+}
+
+// A file is only as good as what can be read back from the disk.
+bool CDeviceEngine::ReadBackTrackFile() {
+  if (FileHasCheck(track_file_path, track_file_size_, track_file_check_)) return true;
+  track_file_failed_ = true;
+  ReportStatusText("Can not write " + track_file_path +
+                   ": the file read back is not what was written");
   return false;
 }
 
@@ -260,19 +276,29 @@ CDeviceEngine::TrackOutcome CDeviceEngine::DownloadTrackBytes(uint32_t start_add
 
 // One track in pieces of at most the transfer buffer, each converted as it
 // comes; after a piece is given up the rest of the track is not asked for.
+// Records kept from a stopped download are converted first and not asked for.
 CDeviceEngine::TrackOutcome CDeviceEngine::DownloadTrack(int index, const TrackHeaderRecord& h,
-                                                         uint32_t record_size) {
+                                                         uint32_t record_size,
+                                                         std::vector<uint8_t> kept) {
   NmeaTrackConverter converter(
       h.header_value, h.record_format,
       [this](std::string_view line) {
-        if (track_file_ != nullptr) std::fwrite(line.data(), 1, line.size(), track_file_);
+        if (track_file_ == nullptr) return;
+        std::fwrite(line.data(), 1, line.size(), track_file_);
+        const auto* bytes = reinterpret_cast<const uint8_t*>(line.data());
+        track_file_check_ = Fnv1a({bytes, line.size()}, track_file_check_);
+        track_file_size_ += line.size();
       },
       [this](const std::string& line) { ReportStatusText(line); });
+  track_records_ = std::move(kept);
+  converter.Convert(track_records_);
+  transfer.overall_received.fetch_add(static_cast<uint32_t>(track_records_.size()));
   const uint64_t total = uint64_t{h.record_count} * record_size;
   const uint32_t buffer = std::max(track_buffer_size, record_size);
   const uint32_t piece_max = buffer - buffer % record_size;
   TrackOutcome outcome = TrackOutcome::kComplete;
-  for (uint64_t offset = 0; offset < total && outcome != TrackOutcome::kStopped;) {
+  for (uint64_t offset = track_records_.size();
+       offset < total && outcome != TrackOutcome::kStopped;) {
     const auto piece = static_cast<uint32_t>(std::min<uint64_t>(total - offset, piece_max));
     {
       std::lock_guard<std::mutex> lock(transfer_mutex);
@@ -285,64 +311,141 @@ CDeviceEngine::TrackOutcome CDeviceEngine::DownloadTrack(int index, const TrackH
     }
     if (outcome == TrackOutcome::kGivenUp) FillMissing(piece);
     std::lock_guard<std::mutex> lock(transfer_mutex);
-    converter.Convert(std::span<const uint8_t>(transfer.buffer.data(), transfer.track_bytes));
+    const std::span<const uint8_t> got(transfer.buffer.data(), transfer.track_bytes);
+    converter.Convert(got);
+    // The filled gap of a lost piece is nothing a later download may go on from.
+    if (outcome != TrackOutcome::kGivenUp) {
+      track_records_.insert(track_records_.end(), got.begin(), got.end());
+    }
     offset += piece;
   }
   converter.Finish();
   return outcome;
 }
 
+// Records how a selected track ended; a whole one is one fewer unfinished.
+void CDeviceEngine::EndTrack(int index, TrackEnd end) {
+  if (end == TrackEnd::kWritten || end == TrackEnd::kAlreadyWritten) --tracks_unfinished_;
+  std::lock_guard<std::mutex> lock(headers_mutex_);
+  for (TrackResult& r : track_ends_) {
+    if (r.index == index) r.end = end;
+  }
+  // A track is unmarked only after its file is listed; a refused track keeps
+  // its mark, which is how a page tells its empty file from a written one.
+  if (end != TrackEnd::kRefused && static_cast<size_t>(index) < track_headers_.size()) {
+    track_headers_[index].selected = 0;
+  }
+}
+
+// While the folder's download is unfinished, each track's note says how far
+// it got: a whole track its file, a stopped one the records received.
+void CDeviceEngine::KeepTrackNote(const TrackHeaderRecord& h, TrackOutcome outcome, bool whole) {
+  TrackNote note;
+  note.date = h.header_value;
+  note.format = h.record_format;
+  note.record_count = h.record_count;
+  note.start_address = h.start_address;
+  const uint32_t record_size = RecordSize(h.record_format);
+  if (whole) {
+    note.complete = true;
+    note.file_size = track_file_size_;
+    note.file_check = track_file_check_;
+  } else if (outcome == TrackOutcome::kStopped && record_size != 0 && !track_records_.empty()) {
+    track_records_.resize(track_records_.size() - track_records_.size() % record_size);
+    note.records = std::move(track_records_);
+  } else {
+    RemoveTrackNote(track_file_path);  // nothing of it can be taken over
+    return;
+  }
+  // A note that cannot be written only means the track is asked for again.
+  WriteTrackNote(track_file_path, note);
+}
+
+// One selected track; false ends the download.
+bool CDeviceEngine::DownloadOneTrack(int index, const TrackHeaderRecord& h, int* retries,
+                                     uint32_t* record_size) {
+  const std::string path = TrackFilePath(index, h.header_value);
+  ResumePoint resume;
+  if (track_resume_.load()) resume = FindResumePoint(path, h);
+  if (resume.complete) {
+    track_file_path = path;
+    ReportStatusText(path + ": whole from an earlier download, not asked for again");
+    {
+      std::lock_guard<std::mutex> lock(headers_mutex_);
+      files_written_.push_back(path);
+    }
+    EndTrack(index, TrackEnd::kAlreadyWritten);
+    return true;
+  }
+  if (!OpenTrackFile(path)) return false;
+  bool skip = false;
+  if (!RereadHeader(index, retries, &skip)) {
+    FinishTrackFile(false);
+    return false;
+  }
+  if (skip) {
+    FinishTrackFile(true, false);  // the refused track's file stays, empty
+    EndTrack(index, TrackEnd::kRefused);
+    return true;
+  }
+  if (RecordSize(h.record_format) != 0) *record_size = RecordSize(h.record_format);
+  const TrackOutcome outcome = DownloadTrack(index, h, *record_size, std::move(resume.records));
+  const bool kept = FinishTrackFile(outcome != TrackOutcome::kStopped);
+  TrackEnd end = TrackEnd::kWritten;
+  if (outcome == TrackOutcome::kStopped) {
+    end = TrackEnd::kStopped;
+  } else if (!kept) {
+    end = TrackEnd::kFileFailed;
+  } else if (outcome == TrackOutcome::kGivenUp) {
+    end = TrackEnd::kLost;
+  } else if (!link_flag.load()) {
+    end = TrackEnd::kStopped;
+  }
+  KeepTrackNote(h, outcome, end == TrackEnd::kWritten);
+  EndTrack(index, end);
+  return true;
+}
+
+void CDeviceEngine::RemoveRunNotes(const std::vector<TrackHeaderRecord>& headers) {
+  for (size_t i = 0; i < headers.size(); ++i) {
+    if (headers[i].valid && headers[i].selected) {
+      RemoveTrackNote(TrackFilePath(static_cast<int>(i), headers[i].header_value));
+    }
+  }
+}
+
 void CDeviceEngine::DownloadTracks() {
   transfer.overall_received = 0;
   tracks_lost_ = 0;
   track_file_failed_ = false;
+  std::vector<TrackHeaderRecord> headers;
   {
     std::lock_guard<std::mutex> lock(headers_mutex_);
     files_written_.clear();
+    track_ends_.clear();
+    headers = track_headers_;
+    for (size_t i = 0; i < headers.size(); ++i) {
+      if (headers[i].valid && headers[i].selected) track_ends_.push_back({static_cast<int>(i)});
+    }
+    tracks_unfinished_ = static_cast<int>(track_ends_.size());
   }
   ignore_blocks = false;
   SetLinkMode(LinkMode::kLink, true);
   transport().Pause(kModePauseMs);
   int retries = 0;
   uint32_t record_size = 12;
-  std::vector<TrackHeaderRecord> headers;
-  {
-    std::lock_guard<std::mutex> lock(headers_mutex_);
-    headers = track_headers_;
-  }
-  int unfinished = static_cast<int>(
-      std::count_if(headers.begin(), headers.end(),
-                    [](const TrackHeaderRecord& h) { return h.valid && h.selected; }));
-  tracks_unfinished_ = unfinished;
   for (int i = 0; i < static_cast<int>(headers.size()); ++i) {
     const TrackHeaderRecord& h = headers[i];
     if (!h.valid || !h.selected) continue;
-    if (!OpenTrackFile(i, h.header_value)) break;
-    bool skip = false;
-    if (!RereadHeader(i, &retries, &skip)) {
-      FinishTrackFile(false);
-      break;
-    }
-    if (skip) {
-      FinishTrackFile(true, false);  // the refused track's file stays, empty
-      continue;
-    }
-    if (RecordSize(h.record_format) != 0) record_size = RecordSize(h.record_format);
-    const TrackOutcome outcome = DownloadTrack(i, h, record_size);
-    const bool kept = FinishTrackFile(outcome != TrackOutcome::kStopped);
-    if (kept && outcome == TrackOutcome::kComplete && link_flag.load()) {
-      tracks_unfinished_ = --unfinished;
-    }
-    {
-      std::lock_guard<std::mutex> lock(headers_mutex_);
-      if (static_cast<size_t>(i) < track_headers_.size()) track_headers_[i].selected = 0;
-    }
+    if (!DownloadOneTrack(i, h, &retries, &record_size)) break;
     if (!worker_running.load()) break;
   }
   if (!worker_running.load()) {
     std::lock_guard<std::mutex> lock(headers_mutex_);
     for (TrackHeaderRecord& h : track_headers_) h.selected = 0;
   }
+  // A folder whose download ended whole holds only its track files.
+  if (tracks_unfinished_.load() == 0 && !track_file_failed_.load()) RemoveRunNotes(headers);
   PostNotification(WM_DEV_ENABLE_CONTROLS, 0, 0);
   ignore_blocks = true;
   SetLinkMode(LinkMode::kOperation, false);
