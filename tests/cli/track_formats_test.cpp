@@ -11,6 +11,7 @@
 #include "logger/track_export.h"
 #include "logger/track_points.h"
 #include "tessorctl_fixture.h"
+#include "track_text.h"
 
 namespace tessor {
 namespace {
@@ -32,18 +33,8 @@ class TessorctlTrackFormats : public test::TessorctlFixture {
     return t;
   }
 
-  static std::string Nmea(const devsim::TrackSource& t) {
-    std::string text;
-    ConvertRecords(
-        t.date, t.format, t.records, [&](std::string_view l) { text.append(l); },
-        [](const std::string&) {});
-    return text;
-  }
-
-  static std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  static std::string Nmea(const devsim::TrackSource& t) { return test::NmeaOf(t); }
+  static std::string Read(const std::string& path) { return test::ReadText(path); }
 
   std::string Folder(const std::string& name) {
     const std::string out = data_home_ + "/" + name;

@@ -14,6 +14,7 @@
 #include "logger/logger_settings.h"
 #include "logger/nmea_conversion.h"
 #include "logger/track_export.h"
+#include "logger/track_resume.h"
 #include "tools/cli/cli_output.h"
 #include "tools/cli/decimal_options.h"
 #include "tools/cli/device_commands.h"
@@ -40,6 +41,8 @@ struct LoggerOptions {
   bool json = false;
   std::vector<std::string> formats;  // download-tracks --format
   std::string to = "nmea";           // convert-log --to
+  bool resume = false;               // download-tracks --resume
+  bool erase_after = false;          // download-tracks --erase-after
 };
 
 // The formats asked for, each once, NMEA first; NMEA alone when none is named.
@@ -58,13 +61,14 @@ std::vector<TrackFormat> FormatsAsked(const std::vector<std::string>& names) {
 }
 
 // Writes each downloaded track in the formats asked for, beside its NMEA file,
-// which stays only when NMEA is among them or a copy of its track failed (the
-// track's data is not thrown away then, but the file is not listed). Prints
-// each file written; false when one could not be written.
+// which stays only when NMEA is among them, a copy of its track failed (the
+// track's data is not thrown away then, but the file is not listed) or the
+// download is unfinished (--resume goes on from it). Prints each file
+// written; false when one could not be written.
 bool WriteFormats(const std::vector<std::string>& nmea_files,
-                  const std::vector<TrackFormat>& formats) {
+                  const std::vector<TrackFormat>& formats, bool unfinished) {
   bool all = true;
-  const bool keep_nmea = formats.front() == TrackFormat::kNmea;
+  const bool keep_nmea = formats.front() == TrackFormat::kNmea || unfinished;
   for (const std::string& nmea : nmea_files) {
     bool copied = true;
     for (const TrackFormat f : formats) {
@@ -111,10 +115,15 @@ int ListTracks(DeviceSession& s, bool json) {
 // has reached (a track's selection is cleared once it is done).
 class DownloadProgress {
  public:
-  explicit DownloadProgress(DeviceSession& s) : s_(s) {
-    for (const TrackHeaderRecord& h : s.engine().track_table().headers) {
+  // With resume, a track whole in the folder brings no bytes.
+  DownloadProgress(DeviceSession& s, bool resume) : s_(s) {
+    const std::vector<TrackHeaderRecord> headers = s.engine().track_table().headers;
+    for (size_t i = 0; i < headers.size(); ++i) {
+      const TrackHeaderRecord& h = headers[i];
       if (!h.valid || !h.selected) continue;
       ++tracks_;
+      const std::string path = s.engine().TrackFilePath(static_cast<int>(i), h.header_value);
+      if (resume && FindResumePoint(path, h).complete) continue;
       bytes_ += uint64_t{h.record_count} * RecordSize(h.record_format);
     }
   }
@@ -161,24 +170,6 @@ bool SelectTracks(CDeviceEngine& e, const std::vector<int>& tracks) {
   return true;
 }
 
-int DownloadTracks(DeviceSession& s, const LoggerOptions& o) {
-  CDeviceEngine& e = s.engine();
-  if (!SelectTracks(e, o.tracks)) return kExitUsage;
-  DownloadProgress progress(s);
-  e.SetOutputFolder(o.out);
-  if (s.interrupted()) return kExitOk;  // the session ends with the signal's status
-  if (const int started = e.StartTrackDownload(); started != kResultOk) return started;
-  s.WaitWorker(CDeviceEngine::kSlotTrackDownload, std::ref(progress));
-  const TrackDownloadSummary summary = e.track_download_summary();
-  s.observer().EndBar();
-  const bool exported = WriteFormats(summary.files, FormatsAsked(o.formats));
-  s.SetFinished(std::to_string(summary.files.size()) + " of " + std::to_string(progress.tracks()) +
-                " tracks written");
-  if (summary.file_failed || !exported) return kExitCannotWrite;
-  if (summary.lost > 0 || summary.unfinished > 0) return kExitDeviceFailed;
-  return kExitOk;
-}
-
 // Follows the erase on the tool's thread: the time shown, Ctrl-C heard, a
 // lost line told apart from the end, and a bound on a device that never
 // falls quiet.
@@ -213,6 +204,49 @@ int EraseLog(DeviceSession& s) {
   const int result = s.engine().EraseLog();
   if (result != kResultOk) return result;
   return FollowErase(s);
+}
+
+// The log is erased only when every selected track is whole in its file and
+// every copy asked for was written; otherwise each track that is not is named.
+int EraseAfterDownload(DeviceSession& s, const TrackDownloadSummary& summary, bool exported) {
+  if (s.interrupted()) {
+    PrintError("the log was not erased: the download was interrupted");
+    return kExitOk;  // the session ends with the signal's status
+  }
+  bool whole = summary.whole() && summary.lost == 0;
+  for (const TrackResult& t : summary.tracks) {
+    const std::string why = TrackEndText(t.end);
+    if (why.empty()) continue;
+    PrintError("track " + std::to_string(t.index) + ": " + why);
+    whole = false;
+  }
+  if (!exported) PrintError("a copy of a track could not be written");
+  if (!whole || !exported) {
+    PrintError("the log was not erased: not every track was downloaded whole");
+    return kExitOk;  // the download's own failure is the exit status
+  }
+  return EraseLog(s);
+}
+
+int DownloadTracks(DeviceSession& s, const LoggerOptions& o) {
+  CDeviceEngine& e = s.engine();
+  if (!SelectTracks(e, o.tracks)) return kExitUsage;
+  e.SetOutputFolder(o.out);
+  e.SetTrackResume(o.resume);
+  DownloadProgress progress(s, o.resume);
+  if (s.interrupted()) return kExitOk;  // the session ends with the signal's status
+  if (const int started = e.StartTrackDownload(); started != kResultOk) return started;
+  s.WaitWorker(CDeviceEngine::kSlotTrackDownload, std::ref(progress));
+  const TrackDownloadSummary summary = e.track_download_summary();
+  s.observer().EndBar();
+  const bool unfinished = !summary.whole() || summary.lost > 0;
+  const bool exported = WriteFormats(summary.files, FormatsAsked(o.formats), unfinished);
+  s.SetFinished(std::to_string(summary.files.size()) + " of " + std::to_string(progress.tracks()) +
+                " tracks written");
+  const int erased = o.erase_after ? EraseAfterDownload(s, summary, exported) : kExitOk;
+  if (summary.file_failed || !exported) return kExitCannotWrite;
+  if (summary.lost > 0 || summary.unfinished > 0) return kExitDeviceFailed;
+  return erased;
 }
 
 // "on"/"off" and the like as the 0 or 1 of a switch; -1 when it is neither.
@@ -285,6 +319,12 @@ void AddLoggerCommands(CLI::App& app, int& exit_status) {
       ->add_option("--format", o->formats,
                    "write the tracks as nmea, gpx or kml files (repeatable; nmea alone by default)")
       ->check(CLI::IsMember({"nmea", "gpx", "kml"}));
+  download->add_flag("--resume", o->resume,
+                     "go on from an unfinished download into the same folder: whole tracks are "
+                     "not asked for again, a stopped one goes on where it stopped");
+  download->add_flag("--erase-after", o->erase_after,
+                     "erase the log afterwards, but only when every selected track was downloaded "
+                     "whole and its file read back");
   OnDevice(download, o, exit_status, DownloadTracks);
 
   CLI::App* erase = app.add_subcommand("erase-log", "erase the log and wait for the end");
