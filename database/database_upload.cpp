@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -18,6 +20,9 @@ namespace tessor {
 
 namespace {
 
+constexpr const char* kLastUploadUnfinished =
+    "The last upload did not finish: the device's database is erased and uploaded again from the "
+    "start.";
 constexpr const char* kUploadFailed =
     "Failed to upload the DB, please check the connection or the device!!";
 
@@ -113,6 +118,13 @@ int CDeviceEngine::UploadSteps() {
     ReportStatusText("Can not write " + kept + ": " + std::strerror(errno));
   }
 
+  // From the erase until the last block is acknowledged the device holds no
+  // whole database; a mark says so to the next upload, in this run or a later one.
+  const std::string mark = (folder.empty() ? "" : folder + "/") + "upload.unfinished";
+  if (access(mark.c_str(), F_OK) == 0) ReportStatusText(kLastUploadUnfinished);
+  if (!WriteFileWhole(mark, path + "\n")) {
+    ReportStatusText("Can not write " + mark + ": " + std::strerror(errno));
+  }
   erasing = 0;
   if (SetLinkMode(LinkMode::kUpload, false) != kResultOk) {
     ReportStatusText(kUploadFailed);
@@ -134,6 +146,7 @@ int CDeviceEngine::UploadSteps() {
   const double minutes =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / 60.0;
   ReportStatusText(FormatNumbers("Upload Time: %.1f min", minutes));
+  std::remove(mark.c_str());
   upload_succeeded_ = true;
   ReportStatusText("Finished uploading VELD Data.");
   return 0;
