@@ -122,6 +122,16 @@ void WriteTrackExports(QSettings& store, uint8_t formats) {
   store.sync();
 }
 
+bool ReadEraseAfterDownload(const QSettings& store) {
+  return ReadByte(store, "Erase After Download", 0) == 1;
+}
+
+void WriteEraseAfterDownload(QSettings& store, bool on) {
+  if (!store.isWritable()) return;
+  store.setValue("Erase After Download", OneByte(on ? 1 : 0));
+  store.sync();
+}
+
 QByteArray ReadWindowGeometry(const QSettings& store) {
   const QVariant value = store.value("Window Geometry");
   return value.typeId() == QMetaType::QByteArray ? value.toByteArray() : QByteArray();

@@ -62,6 +62,11 @@ inline constexpr uint8_t kTrackExportKml = 2;
 uint8_t ReadTrackExports(const QSettings& store);
 void WriteTrackExports(QSettings& store, uint8_t formats);
 
+// Whether a track download that ended whole erases the log; off unless
+// chosen. Written at once when the user changes it, in the one-byte form.
+bool ReadEraseAfterDownload(const QSettings& store);
+void WriteEraseAfterDownload(QSettings& store, bool on);
+
 // The main window's size and position as the toolkit saves them; empty when
 // none was kept. Written when the window goes.
 QByteArray ReadWindowGeometry(const QSettings& store);

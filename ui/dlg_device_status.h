@@ -51,6 +51,9 @@ class CDlgDeviceStatus : public QWidget {
   void SetSwitchesClicked();
   void GpsMouseClicked();
   void EraseClicked();
+  // The erase without its question, for a caller that has the user's word:
+  // followed to its end as the button's is.
+  void StartErase();
 
   // An erase started here runs now, from the confirmed question to its end.
   bool JobRunning() const { return erase_job_; }

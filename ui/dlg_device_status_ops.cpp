@@ -210,6 +210,11 @@ void CDlgDeviceStatus::GpsMouseClicked() {
 void CDlgDeviceStatus::EraseClicked() {
   if (!Connected() || erase_call_.running()) return;
   if (!AskOkCancel(this, LoadText(kStrCaption), LoadText(kStrEraseWarning))) return;
+  StartErase();
+}
+
+void CDlgDeviceStatus::StartErase() {
+  if (!Connected() || erase_call_.running()) return;
   CDeviceEngine& e = engine();
   const bool started = RunDeviceCall([&e] { return e.EraseLog(); },
                                      [this](int result) {

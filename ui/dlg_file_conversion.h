@@ -39,6 +39,17 @@ class CDlgFileConversion : public QWidget {
   // The status line after a download the user stopped.
   static constexpr const char* kCancelledLine = "Track download cancelled.";
 
+  // The check box that erases the log after a download that ended whole.
+  static constexpr const char* kEraseAfterText = "Erase the log after a verified download";
+  // Asked when the folder holds notes of an unfinished download of a chosen track.
+  static constexpr const char* kResumeQuestion =
+      "The folder holds an unfinished download of the chosen tracks.\n"
+      "OK: go on where it stopped; tracks already whole in the folder are not downloaded "
+      "again.\nCancel: download every chosen track again.";
+  // Said, with the tracks that were not whole, instead of the erase.
+  static constexpr const char* kNotErasedLine =
+      "The log was not erased: not every track was downloaded whole.";
+
   // The file list's action that draws a downloaded track on the map.
   static constexpr const char* kShowOnMap = "Show on map";
 
@@ -78,6 +89,7 @@ class CDlgFileConversion : public QWidget {
   QPushButton* photo_button() const { return photo_; }
   QCheckBox* gpx_export() const { return gpx_; }
   QCheckBox* kml_export() const { return kml_; }
+  QCheckBox* erase_after() const { return erase_after_; }
   bool timer_active() const;
   uint32_t selection_total() const { return total_; }
 
@@ -115,6 +127,9 @@ class CDlgFileConversion : public QWidget {
   void HandOff(const QByteArray& folder);
   static QString HandOffError(const QSettings& locr);
   bool SelectTracks();
+  bool AskResume();
+  uint64_t BytesToCome(bool resume) const;
+  void EraseAfterDownload(bool whole);
   void ShowProgress();
   void ListFinishedFiles(bool over);
   void FinishDownload(bool connected);
@@ -149,6 +164,7 @@ class CDlgFileConversion : public QWidget {
   QPushButton* photo_ = nullptr;
   QCheckBox* gpx_ = nullptr;
   QCheckBox* kml_ = nullptr;
+  QCheckBox* erase_after_ = nullptr;
 };
 
 }  // namespace tessor

@@ -8,16 +8,20 @@
 #include <QTimer>
 #include <algorithm>
 #include <climits>
+#include <filesystem>
 #include <map>
 #include <set>
 
 #include "app/shell.h"
 #include "engine/device_engine.h"
 #include "engine/string_table.h"
+#include "logger/track_resume.h"
 #include "ui/data_downloader.h"
 #include "ui/dlg_connection.h"
+#include "ui/dlg_device_status.h"
 #include "ui/dlg_file_conversion.h"
 #include "ui/message_seam.h"
+#include "ui/question_seam.h"
 
 namespace tessor {
 
@@ -70,16 +74,35 @@ bool CDlgFileConversion::SelectTracks() {
   std::sort(chosen.begin(), chosen.end());
   picks_.clear();
   next_pick_ = 0;
-  uint64_t total = 0;
   const std::vector<TrackHeaderRecord> headers = engine().track_table().headers;
   for (const int t : chosen) {
     if (t < 0 || static_cast<size_t>(t) >= headers.size() || headers[t].valid == 0) continue;
-    total += uint64_t{RecordSize(headers[t].record_format)} * headers[t].record_count;
     picks_.push_back({t, headers[t].header_value});
   }
   engine().SelectTracks(chosen);
-  total_ = static_cast<uint32_t>(std::min<uint64_t>(total, UINT32_MAX));
   return !picks_.empty();
+}
+
+// Only a folder with notes of an unfinished download has anything to go on
+// from; without them the tracks are downloaded as always.
+bool CDlgFileConversion::AskResume() {
+  const bool unfinished = std::any_of(picks_.begin(), picks_.end(), [this](const Pick& p) {
+    std::error_code ignored;
+    return std::filesystem::exists(TrackNotePath(engine().TrackFilePath(p.track, p.date)), ignored);
+  });
+  return unfinished && AskOkCancel(this, LoadText(kStrCaption), kResumeQuestion);
+}
+
+// The chosen tracks' bytes; a track already whole in the folder brings none.
+uint64_t CDlgFileConversion::BytesToCome(bool resume) const {
+  const std::vector<TrackHeaderRecord> headers = engine().track_table().headers;
+  uint64_t total = 0;
+  for (const Pick& p : picks_) {
+    const TrackHeaderRecord& h = headers[static_cast<size_t>(p.track)];
+    if (resume && FindResumePoint(engine().TrackFilePath(p.track, p.date), h).complete) continue;
+    total += uint64_t{RecordSize(h.record_format)} * h.record_count;
+  }
+  return total;
 }
 
 void CDlgFileConversion::StartClicked() {
@@ -103,6 +126,9 @@ void CDlgFileConversion::StartClicked() {
     RestoreConnectionControls();
     return;
   }
+  const bool resume = AskResume();
+  engine().SetTrackResume(resume);
+  total_ = static_cast<uint32_t>(std::min<uint64_t>(BytesToCome(resume), UINT32_MAX));
   progress_->setRange(0,
                       static_cast<int>(std::min<uint32_t>(std::max<uint32_t>(total_, 1), INT_MAX)));
   progress_->setValue(0);
@@ -208,12 +234,31 @@ void CDlgFileConversion::FinishDownload(bool connected) {
     EndJob(false);
     return;
   }
-  EndJob(AllTracksWritten() && !export_failed_);
+  const bool whole = AllTracksWritten() && !export_failed_;
+  EndJob(whole);
   SetControlsEnabled(TrackCount() > 0, true, true);
+  if (erase_after_->isChecked()) EraseAfterDownload(whole);
   const float seconds = static_cast<float>(started_.elapsed()) / 1000.0f;
   elapsed_->setText(QString::asprintf("%8f", static_cast<double>(seconds)));
   const double rate = seconds > 0 ? total_ / static_cast<double>(seconds) : 0.0;
   rate_->setText(QString::asprintf("%08.4f", rate));
+}
+
+// The log goes only after every chosen track is whole in its file, read back
+// as written; otherwise the tracks that are not are named and the log stays.
+void CDlgFileConversion::EraseAfterDownload(bool whole) {
+  if (whole && !cancel_asked_) {
+    main_.device_status_page()->StartErase();
+    return;
+  }
+  CDlgConnection* status = main_.connection_page();
+  for (const TrackResult& t : engine().track_download_summary().tracks) {
+    const std::string why = TrackEndText(t.end);
+    if (!why.empty())
+      status->AddStatusLine(ToWide("Track " + std::to_string(t.index) + ": " + why), false);
+  }
+  if (export_failed_) status->AddStatusLine("A GPX or KML copy could not be written.", false);
+  status->AddStatusLine(kNotErasedLine, false);
 }
 
 // Nothing is being received without a device: no counts are left from the last download.

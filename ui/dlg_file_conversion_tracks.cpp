@@ -44,6 +44,12 @@ void CDlgFileConversion::BuildExportControls(QWidget* files) {
   static_cast<QBoxLayout*>(files->layout())->addLayout(row);
   connect(gpx_, &QCheckBox::toggled, this, &CDlgFileConversion::ExportChoiceChanged);
   connect(kml_, &QCheckBox::toggled, this, &CDlgFileConversion::ExportChoiceChanged);
+  erase_after_ = new QCheckBox(kEraseAfterText, files);
+  erase_after_->setObjectName("erase_after");
+  erase_after_->setChecked(ReadEraseAfterDownload(main_.store()));
+  files->layout()->addWidget(erase_after_);
+  connect(erase_after_, &QCheckBox::toggled, this,
+          [this](bool on) { WriteEraseAfterDownload(main_.store(), on); });
   nmea_list_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(nmea_list_, &QListWidget::customContextMenuRequested, this,
           &CDlgFileConversion::FileListMenu);

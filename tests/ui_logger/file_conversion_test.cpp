@@ -8,16 +8,20 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <fstream>
 
 #include "app/settings_store.h"
 #include "app/shell.h"
 #include "database/number_text.h"
 #include "logger/track_export.h"
 #include "logger/track_points.h"
+#include "logger/track_resume.h"
 #include "logger_rig.h"
 #include "logger_tests.h"
 #include "ui/dlg_config.h"
+#include "ui/dlg_device_status.h"
 #include "ui/dlg_file_conversion.h"
+#include "ui/question_seam.h"
 
 namespace tessor::test {
 
@@ -357,6 +361,120 @@ void FileConversionTest::ShowOnMapOpensThePageOfTheListedTrack() {
   QCOMPARE(rig.messages.size(), size_t{1});
   QVERIFY2(rig.messages[0].text.endsWith("00000_70314.nmea: No such file or directory"),
            qPrintable(rig.messages[0].text));
+}
+
+}  // namespace tessor::test
+
+namespace tessor::test {
+
+// The erase after a download is kept at once; it runs only after every chosen
+// track came whole, and otherwise the tracks that did not are named.
+void FileConversionTest::EraseAfterDownloadOnlyWhenEveryTrackIsWhole() {
+  devsim::Scenario s = Tracks({GeneratedTrack(70314, 0, 40), GeneratedTrack(70316, 2, 30)});
+  s.faults.refuse_requests = {1, 2, 3};  // the first track's data never comes the first time
+  UiRig rig;
+  rig.StartDevice(s);
+  ConnectLogger(rig);
+  if (QTest::currentTestFailed()) return;
+  CDlgFileConversion& p = ShowConversion(rig, rig.dir.filePath("nmea"));
+  QCOMPARE(p.erase_after()->text(), QString(CDlgFileConversion::kEraseAfterText));
+  QVERIFY(!p.erase_after()->isChecked());
+  p.erase_after()->setChecked(true);
+  QVERIFY(ReadEraseAfterDownload(rig.store()));
+  QVERIFY(CDlgFileConversion(*rig.window).erase_after()->isChecked());
+
+  const size_t log_size = rig.sim->LogDump().size();
+  QVERIFY(log_size > 0);
+  QSignalSpy ended(&p, &CDlgFileConversion::jobEnded);
+  for (int i = 0; i < 2; ++i) p.log_list()->item(i)->setSelected(true);
+  p.start_button()->click();
+  QTRY_VERIFY_WITH_TIMEOUT(!p.timer_active(), kDeviceWaitMs);
+  QCOMPARE(ended.size(), 1);
+  QCOMPARE(ended[0][1].toBool(), false);
+  const QStringList status = Items(rig.page().status_list());
+  QVERIFY2(status.contains("Track 0: part of it never came"), qPrintable(status.join("\n")));
+  QVERIFY2(status.contains(CDlgFileConversion::kNotErasedLine), qPrintable(status.join("\n")));
+  QVERIFY(!rig.window->device_status_page()->erase_running());
+  QCOMPARE(rig.sim->LogDump().size(), log_size);
+
+  // The download was unfinished: going on from it takes only the lost track,
+  // and with both tracks whole the log goes, followed to its end.
+  int asked = 0;
+  SetQuestionHandler([&asked](QWidget*, const QString&) { return ++asked > 0; });
+  QTRY_VERIFY_WITH_TIMEOUT(p.start_button()->isEnabled(), kDeviceWaitMs);
+  for (int i = 0; i < 2; ++i) p.log_list()->item(i)->setSelected(true);
+  p.start_button()->click();
+  QCOMPARE(asked, 1);
+  QTRY_VERIFY_WITH_TIMEOUT(!p.timer_active(), kDeviceWaitMs);
+  SetQuestionHandler({});
+  QCOMPARE(ended.size(), 2);
+  QCOMPARE(ended[1][1].toBool(), true);
+  QCOMPARE(Read(rig.dir.filePath("nmea/00000_70314.nmea")),
+           QByteArray::fromStdString(ReferenceNmea(s.tracks[0])));
+  QTRY_VERIFY_WITH_TIMEOUT(rig.sim->LogDump().empty(), kDeviceWaitMs);
+  QTRY_VERIFY_WITH_TIMEOUT(!rig.window->device_status_page()->JobRunning(), kDeviceWaitMs);
+}
+
+// A folder left by an unfinished download asks whether to go on: OK skips the
+// tracks noted whole, Cancel downloads everything again; either way the files
+// are the tracks' own.
+void FileConversionTest::UnfinishedFolderAsksWhetherToGoOn() {
+  const std::vector<devsim::TrackSource> tracks = {GeneratedTrack(70314, 0, 40),
+                                                   GeneratedTrack(70316, 1, 30)};
+  UiRig rig;
+  rig.StartDevice(Tracks(tracks));
+  ConnectLogger(rig);
+  if (QTest::currentTestFailed()) return;
+  const QString folder = rig.dir.filePath("nmea");
+  CDlgFileConversion& p = ShowConversion(rig, folder);
+  const std::string first = QDir(folder).filePath("00000_70314.nmea").toStdString();
+  const std::string nmea = ReferenceNmea(tracks[0]);
+  const auto note_first_whole = [&] {
+    std::ofstream(first, std::ios::binary) << nmea;
+    TrackNote note;
+    note.date = 70314;
+    note.record_count = 40;
+    note.complete = true;
+    note.file_size = nmea.size();
+    note.file_check = Fnv1a({reinterpret_cast<const uint8_t*>(nmea.data()), nmea.size()});
+    return WriteTrackNote(first, note);
+  };
+  QVERIFY(note_first_whole());
+  int asked = 0;
+  bool answer = true;
+  SetQuestionHandler([&](QWidget*, const QString& text) {
+    ++asked;
+    [&] { QCOMPARE(text, QString(CDlgFileConversion::kResumeQuestion)); }();
+    return answer;
+  });
+  const int requests = SentCount(rig, 102);
+  for (int i = 0; i < 2; ++i) p.log_list()->item(i)->setSelected(true);
+  p.start_button()->click();
+  QCOMPARE(asked, 1);
+  QCOMPARE(p.total()->text(), QString("00000480"));  // only the second track's bytes
+  QTRY_VERIFY_WITH_TIMEOUT(!p.timer_active(), kDeviceWaitMs);
+  const QStringList names = {"00000_70314.nmea", "00001_70316.nmea"};
+  QCOMPARE(Items(p.nmea_list()), names);
+  QCOMPARE(SentCount(rig, 102) - requests, 1);  // 30 records of 16 bytes: one request
+  for (int i = 0; i < 2; ++i) {
+    QCOMPARE(Read(QDir(folder).filePath(names[i])),
+             QByteArray::fromStdString(ReferenceNmea(tracks[i])));
+  }
+  // The download ended whole: no note is left, and nothing is asked next time.
+  QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), names);
+
+  QVERIFY(note_first_whole());
+  answer = false;
+  QTRY_VERIFY_WITH_TIMEOUT(p.start_button()->isEnabled(), kDeviceWaitMs);
+  const int again = SentCount(rig, 102);
+  for (int i = 0; i < 2; ++i) p.log_list()->item(i)->setSelected(true);
+  p.start_button()->click();
+  QCOMPARE(asked, 2);
+  QCOMPARE(p.total()->text(), QString("00000960"));
+  QTRY_VERIFY_WITH_TIMEOUT(!p.timer_active(), kDeviceWaitMs);
+  QCOMPARE(SentCount(rig, 102) - again, 2);
+  QCOMPARE(Read(QDir(folder).filePath(names[0])), QByteArray::fromStdString(nmea));
+  SetQuestionHandler({});
 }
 
 }  // namespace tessor::test

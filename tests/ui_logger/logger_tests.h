@@ -36,6 +36,8 @@ class FileConversionTest : public QObject {
   void EmptyTrackStaysAtZeroPercent();
   void ExportChoiceWritesCopiesAndIsRemembered();
   void ShowOnMapOpensThePageOfTheListedTrack();
+  void EraseAfterDownloadOnlyWhenEveryTrackIsWhole();
+  void UnfinishedFolderAsksWhetherToGoOn();
 };
 
 class ShowAllPagesTest : public QObject {
