@@ -98,6 +98,7 @@ uint64_t CDlgFileConversion::BytesToCome(bool resume) const {
   const std::vector<TrackHeaderRecord> headers = engine().track_table().headers;
   uint64_t total = 0;
   for (const Pick& p : picks_) {
+    if (static_cast<size_t>(p.track) >= headers.size()) continue;  // a table read since
     const TrackHeaderRecord& h = headers[static_cast<size_t>(p.track)];
     if (resume && FindResumePoint(engine().TrackFilePath(p.track, p.date), h).complete) continue;
     total += uint64_t{RecordSize(h.record_format)} * h.record_count;
