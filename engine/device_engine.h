@@ -217,6 +217,9 @@ class CDeviceEngine {
   void SetTrackResume(bool resume) { track_resume_ = resume; }
   // Where track `index` of that date is written.
   std::string TrackFilePath(int index, uint32_t date) const;
+  // Bytes the next download asks for: the selected tracks', less those of
+  // tracks whole in the output folder when it resumes.
+  uint64_t TrackBytesToCome() const;
   uint32_t track_bytes_received() const { return transfer.overall_received.load(); }
   DeviceSummary device_summary() const;
   // The image the last upload sends, and its size once read.

@@ -41,6 +41,19 @@ std::string CDeviceEngine::TrackFilePath(int index, uint32_t date) const {
   return output_folder.empty() ? name : output_folder + "/" + name;
 }
 
+uint64_t CDeviceEngine::TrackBytesToCome() const {
+  const std::vector<TrackHeaderRecord> headers = track_table().headers;
+  uint64_t total = 0;
+  for (size_t i = 0; i < headers.size(); ++i) {
+    const TrackHeaderRecord& h = headers[i];
+    if (!h.valid || !h.selected) continue;
+    const std::string path = TrackFilePath(static_cast<int>(i), h.header_value);
+    if (track_resume_.load() && FindResumePoint(path, h).complete) continue;
+    total += uint64_t{h.record_count} * RecordSize(h.record_format);
+  }
+  return total;
+}
+
 // The file is written under a temporary name and renamed when the track is
 // done, so a stopped download never leaves half a file under the final name.
 bool CDeviceEngine::OpenTrackFile(const std::string& path) {
@@ -368,7 +381,6 @@ bool CDeviceEngine::DownloadOneTrack(int index, const TrackHeaderRecord& h, int*
   ResumePoint resume;
   if (track_resume_.load()) resume = FindResumePoint(path, h);
   if (resume.complete) {
-    track_file_path = path;
     ReportStatusText(path + ": whole from an earlier download, not asked for again");
     {
       std::lock_guard<std::mutex> lock(headers_mutex_);

@@ -49,6 +49,8 @@ class CDlgFileConversion : public QWidget {
   // Said, with the tracks that were not whole, instead of the erase.
   static constexpr const char* kNotErasedLine =
       "The log was not erased: not every track was downloaded whole.";
+  static constexpr const char* kNotErasedCancelledLine =
+      "The log was not erased: the download was cancelled.";
 
   // The file list's action that draws a downloaded track on the map.
   static constexpr const char* kShowOnMap = "Show on map";
@@ -128,7 +130,6 @@ class CDlgFileConversion : public QWidget {
   static QString HandOffError(const QSettings& locr);
   bool SelectTracks();
   bool AskResume();
-  uint64_t BytesToCome(bool resume) const;
   void EraseAfterDownload(bool whole);
   void ShowProgress();
   void ListFinishedFiles(bool over);

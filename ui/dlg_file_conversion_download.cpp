@@ -93,19 +93,6 @@ bool CDlgFileConversion::AskResume() {
   return unfinished && AskOkCancel(this, LoadText(kStrCaption), kResumeQuestion);
 }
 
-// The chosen tracks' bytes; a track already whole in the folder brings none.
-uint64_t CDlgFileConversion::BytesToCome(bool resume) const {
-  const std::vector<TrackHeaderRecord> headers = engine().track_table().headers;
-  uint64_t total = 0;
-  for (const Pick& p : picks_) {
-    if (static_cast<size_t>(p.track) >= headers.size()) continue;  // a table read since
-    const TrackHeaderRecord& h = headers[static_cast<size_t>(p.track)];
-    if (resume && FindResumePoint(engine().TrackFilePath(p.track, p.date), h).complete) continue;
-    total += uint64_t{RecordSize(h.record_format)} * h.record_count;
-  }
-  return total;
-}
-
 void CDlgFileConversion::StartClicked() {
   if (log_list_->selectedItems().isEmpty()) {
     ShowMessage(this, LoadText(kStrCaption), LoadText(kStrSelectLogData));
@@ -127,9 +114,8 @@ void CDlgFileConversion::StartClicked() {
     RestoreConnectionControls();
     return;
   }
-  const bool resume = AskResume();
-  engine().SetTrackResume(resume);
-  total_ = static_cast<uint32_t>(std::min<uint64_t>(BytesToCome(resume), UINT32_MAX));
+  engine().SetTrackResume(AskResume());
+  total_ = static_cast<uint32_t>(std::min<uint64_t>(engine().TrackBytesToCome(), UINT32_MAX));
   progress_->setRange(0,
                       static_cast<int>(std::min<uint32_t>(std::max<uint32_t>(total_, 1), INT_MAX)));
   progress_->setValue(0);
@@ -248,11 +234,16 @@ void CDlgFileConversion::FinishDownload(bool connected) {
 // The log goes only after every chosen track is whole in its file, read back
 // as written; otherwise the tracks that are not are named and the log stays.
 void CDlgFileConversion::EraseAfterDownload(bool whole) {
-  if (whole && !cancel_asked_) {
+  CDlgConnection* status = main_.connection_page();
+  if (cancel_asked_) {
+    // A cancel may come after the last track: the user still did not want to go on.
+    status->AddStatusLine(kNotErasedCancelledLine, false);
+    return;
+  }
+  if (whole) {
     main_.device_status_page()->StartErase();
     return;
   }
-  CDlgConnection* status = main_.connection_page();
   for (const TrackResult& t : engine().track_download_summary().tracks) {
     const std::string why = TrackEndText(t.end);
     if (!why.empty())

@@ -415,6 +415,26 @@ void FileConversionTest::EraseAfterDownloadOnlyWhenEveryTrackIsWhole() {
   QTRY_VERIFY_WITH_TIMEOUT(!rig.window->device_status_page()->JobRunning(), kDeviceWaitMs);
 }
 
+// A download the user cancelled erases nothing, however far it came.
+void FileConversionTest::CancelledDownloadNeverErases() {
+  UiRig rig;
+  CDlgFileConversion* page =
+      ConnectedTo(rig, GeneratedTrack(70314, 2, 400), rig.dir.filePath("nmea"));
+  if (page == nullptr) return;
+  CDlgFileConversion& p = *page;
+  p.erase_after()->setChecked(true);
+  const size_t log_size = rig.sim->LogDump().size();
+  StartFirst(p);
+  p.CancelJob();
+  QTRY_VERIFY_WITH_TIMEOUT(!p.timer_active(), kDeviceWaitMs);
+  const QStringList status = Items(rig.page().status_list());
+  QVERIFY2(status.contains(CDlgFileConversion::kNotErasedCancelledLine),
+           qPrintable(status.join("\n")));
+  QVERIFY(!rig.window->device_status_page()->erase_running());
+  QCOMPARE(rig.sim->LogDump().size(), log_size);
+  QCOMPARE(SentCount(rig, 109), 0);  // no erase was asked for
+}
+
 // A folder left by an unfinished download asks whether to go on: OK skips the
 // tracks noted whole, Cancel downloads everything again; either way the files
 // are the tracks' own.

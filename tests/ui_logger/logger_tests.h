@@ -37,6 +37,7 @@ class FileConversionTest : public QObject {
   void ExportChoiceWritesCopiesAndIsRemembered();
   void ShowOnMapOpensThePageOfTheListedTrack();
   void EraseAfterDownloadOnlyWhenEveryTrackIsWhole();
+  void CancelledDownloadNeverErases();
   void UnfinishedFolderAsksWhetherToGoOn();
 };
 

@@ -14,7 +14,6 @@
 #include "logger/logger_settings.h"
 #include "logger/nmea_conversion.h"
 #include "logger/track_export.h"
-#include "logger/track_resume.h"
 #include "tools/cli/cli_output.h"
 #include "tools/cli/decimal_options.h"
 #include "tools/cli/device_commands.h"
@@ -115,17 +114,9 @@ int ListTracks(DeviceSession& s, bool json) {
 // has reached (a track's selection is cleared once it is done).
 class DownloadProgress {
  public:
-  // With resume, a track whole in the folder brings no bytes.
-  DownloadProgress(DeviceSession& s, bool resume) : s_(s) {
-    const std::vector<TrackHeaderRecord> headers = s.engine().track_table().headers;
-    for (size_t i = 0; i < headers.size(); ++i) {
-      const TrackHeaderRecord& h = headers[i];
-      if (!h.valid || !h.selected) continue;
-      ++tracks_;
-      const std::string path = s.engine().TrackFilePath(static_cast<int>(i), h.header_value);
-      if (resume && FindResumePoint(path, h).complete) continue;
-      bytes_ += uint64_t{h.record_count} * RecordSize(h.record_format);
-    }
+  explicit DownloadProgress(DeviceSession& s) : s_(s), bytes_(s.engine().TrackBytesToCome()) {
+    for (const TrackHeaderRecord& h : s.engine().track_table().headers)
+      tracks_ += h.valid && h.selected;
   }
 
   int tracks() const { return tracks_; }
@@ -147,8 +138,8 @@ class DownloadProgress {
 
  private:
   DeviceSession& s_;
-  int tracks_ = 0;
   uint64_t bytes_ = 0;
+  int tracks_ = 0;
   int shown_ = 0;
 };
 
@@ -233,7 +224,7 @@ int DownloadTracks(DeviceSession& s, const LoggerOptions& o) {
   if (!SelectTracks(e, o.tracks)) return kExitUsage;
   e.SetOutputFolder(o.out);
   e.SetTrackResume(o.resume);
-  DownloadProgress progress(s, o.resume);
+  DownloadProgress progress(s);
   if (s.interrupted()) return kExitOk;  // the session ends with the signal's status
   if (const int started = e.StartTrackDownload(); started != kResultOk) return started;
   s.WaitWorker(CDeviceEngine::kSlotTrackDownload, std::ref(progress));
